@@ -1,0 +1,61 @@
+// The display numbers window: where the operator sets Left, Top and Width ("Diagonal Point") of
+// the slide-show window, confirms them with OK, and saves them to or loads them from the display
+// numbers file. One object for the whole run; its controls (the dialog) are made each time it is
+// shown and destroyed by OK or Cancel, while the confirmed numbers live on in its members, which
+// Load Show reads.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class QDialog;
+
+namespace platform {
+class Forms;
+class MessageBox;
+} // namespace platform
+
+namespace display {
+
+// The display numbers file: C:\Qvr on Windows, the file Qvr in the home folder elsewhere.
+QString defaultNumbersFilePath();
+
+class frmScreen : public QObject {
+    Q_OBJECT
+public:
+    struct Seams {
+        QString numbersFile = defaultNumbersFilePath();
+        platform::MessageBox* messageBox = nullptr; // required
+        platform::Forms* forms = nullptr;           // required
+    };
+    explicit frmScreen(Seams seams);
+    ~frmScreen() override;
+
+    // The display numbers, in points. Only OK writes them; intDisplaySet is empty until the first
+    // OK and 1 from then on.
+    int16_t intWidth = 0;
+    int16_t intTop = 0;
+    int16_t intLeft = 0;
+    std::optional<int16_t> intDisplaySet;
+
+    // Makes the controls if they are not loaded, shows the window modeless and without an owner,
+    // and brings it forward.
+    void Show();
+    // Destroys the controls, as closing the window does; the members stay.
+    void Unload();
+    // The controls while loaded, else nullptr.
+    QDialog* window() const;
+
+    void ReadAFile(const QString& strFileName);
+
+private:
+    // Implementation details are this class's own.
+    Seams m_seams;
+    QPointer<QDialog> m_window;
+};
+
+} // namespace display

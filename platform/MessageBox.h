@@ -1,0 +1,33 @@
+// The program's message box: modal, one OK button, titled "Quenvar". Modal boxes keep the event
+// loop running, so a timer tick can run while one is open; isOpen() lets such a caller see that a
+// box of the program is already waiting for the operator.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+class MessageBox {
+public:
+    virtual ~MessageBox() = default;
+    // Shows text and returns once the operator has pressed OK.
+    virtual void show(const QString& text) = 0;
+    // True while a box shown by show() has not been dismissed yet.
+    virtual bool isOpen() const = 0;
+};
+
+// The real one, on QMessageBox.
+class QtMessageBox final : public MessageBox {
+public:
+    explicit QtMessageBox(QWidget* parent = nullptr);
+    void show(const QString& text) override;
+    bool isOpen() const override;
+
+private:
+    QWidget* m_parent;
+    int m_open = 0;
+};
+
+} // namespace platform

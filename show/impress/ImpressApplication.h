@@ -1,0 +1,15 @@
+// The production presentation program: LibreOffice Impress, driven over UNO. The control window
+// knows only the interface in show/PowerPoint.h; start-up maps "Powerpoint.Application" to this.
+#pragma once
+
+#include "show/PowerPoint.h"
+
+#include <memory>
+
+namespace show::impress {
+
+// Connects a new application object to the office of this run, starting the office first when it
+// is not running (or has died). Throws platform::Failure when it cannot.
+std::shared_ptr<PpApplication> createImpressApplication();
+
+} // namespace show::impress

@@ -1,0 +1,103 @@
+// The control window: the small always-on-top console from which the operator loads a
+// presentation, has the presentation program run it as a slide show on the second display, moves
+// through it and lets a timer advance it. It reaches the presentation program only through the
+// interface in PowerPoint.h, made by the factory it is given, and the display numbers only through
+// frmScreen, which it creates on first touch. Everything a test needs to replace comes in through
+// Seams.
+#pragma once
+
+#include "display/frmScreen.h"
+#include "platform/CommonDialog.h"
+#include "platform/LongTimer.h"
+#include "show/PowerPoint.h"
+
+#include <QUrl>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace platform {
+class Forms;
+class MessageBox;
+} // namespace platform
+
+namespace show {
+
+// The maker's web address, opened by the link label.
+inline const QString kMakerAddress = QStringLiteral("https://quenvar.example/");
+
+class frmQvr : public QWidget {
+    Q_OBJECT
+public:
+    struct Seams {
+        PpApplicationFactory createObject;                  // required
+        platform::FilePrompt* filePrompt = nullptr;         // required
+        platform::MessageBox* messageBox = nullptr;         // required
+        platform::Forms* forms = nullptr;                   // required
+        std::function<void(QWidget*)> makeTopmost;          // may be empty
+        std::function<void(const QUrl&)> openUrl;           // may be empty
+        const platform::Clock* clock = nullptr;             // nullptr: the steady clock
+        QString numbersFile = display::defaultNumbersFilePath();
+    };
+    explicit frmQvr(Seams seams, QWidget* parent = nullptr);
+    ~frmQvr() override;
+
+    // The display numbers window, created on first touch without being shown.
+    display::frmScreen& frmScreen();
+    platform::LongTimer& LongTimer1() { return m_timer; }
+    platform::CommonDialog& CommonDialog1() { return m_dialog; }
+
+    // The handlers, public so that tests and the timer can run them directly.
+    void cmdLoadShow_Click();
+    void cmdNextSlide_Click();
+    void cmdPreviousSlide_Click();
+    void cmdGoto_Click();
+    void cmdLoadScreenNum_Click();
+    void Label1_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void makeControls();
+    void writeNumber(QLineEdit* box, int32_t value);
+    void report(const platform::Failure& failure);
+    std::shared_ptr<PpPresentation> presentation() const;
+
+    Seams m_seams;
+    platform::CommonDialog m_dialog;
+    platform::LongTimer m_timer;
+    std::unique_ptr<display::frmScreen> m_screen;
+
+    std::shared_ptr<PpApplication> ppApp;
+    std::shared_ptr<PpPresentation> ppPres1;
+    int32_t lngGotoSlide = 0;
+
+    QLineEdit* txtLoadShow = nullptr;
+    QPushButton* cmdGoto = nullptr;
+    QLineEdit* txtGotoSlide = nullptr;
+    QLineEdit* txtSlideNum = nullptr;
+    QLabel* lblSlidenum = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtTotalslides = nullptr;
+    QPushButton* cmdNextSlide = nullptr;
+    QPushButton* cmdLoadShow = nullptr;
+    QPushButton* cmdPreviousSlide = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* cmdLoadScreenNum = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label4 = nullptr;
+};
+
+} // namespace show

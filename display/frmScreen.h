@@ -3,14 +3,17 @@
 // numbers file. One object for the whole run; its controls (the dialog) are made each time it is
 // shown and destroyed by OK or Cancel, while the confirmed numbers live on in its members, which
 // Load Show reads.
+//
+// The file is one line of 8-bit text, "Left,Top,Width" and CR LF, written as the boxes hold it.
+// Saving replaces the file in one step, so a failed save keeps the earlier numbers; loading reads
+// the first non-blank line through the line reader Class1.
 #pragma once
-
-#include <QObject>
-#include <QPointer>
-#include <QString>
 
 #include <cstdint>
 #include <optional>
+#include <QObject>
+#include <QPointer>
+#include <QString>
 
 class QDialog;
 
@@ -20,6 +23,8 @@ class MessageBox;
 } // namespace platform
 
 namespace display {
+
+class ScreenDialog;
 
 // The display numbers file: C:\Qvr on Windows, the file Qvr in the home folder elsewhere.
 QString defaultNumbersFilePath();
@@ -50,12 +55,23 @@ public:
     // The controls while loaded, else nullptr.
     QDialog* window() const;
 
+    // Fills the three boxes from the first non-blank line of the file. Does nothing while the
+    // controls are not loaded. A file without three fields on that line leaves the boxes as they
+    // are and says so in one message box.
     void ReadAFile(const QString& strFileName);
 
+    // The buttons' handlers, public so that the control window's tests can press them directly.
+    // Closing the window through the window system runs CancelButton_Click.
+    void CancelButton_Click();
+    void cmdLoadFile_Click();
+    void cmdSaveFile_Click();
+    void OKButton_Click();
+
 private:
-    // Implementation details are this class's own.
+    void makeControls();
+
     Seams m_seams;
-    QPointer<QDialog> m_window;
+    QPointer<ScreenDialog> m_window;
 };
 
 } // namespace display

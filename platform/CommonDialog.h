@@ -2,9 +2,8 @@
 // window uses, with the asking itself behind FilePrompt so that tests can answer it.
 #pragma once
 
-#include <QString>
-
 #include <optional>
+#include <QString>
 
 class QWidget;
 
@@ -15,7 +14,8 @@ class FilePrompt {
 public:
     virtual ~FilePrompt() = default;
     virtual std::optional<QString> askOpenFile(QWidget* parent, const QString& title,
-                                               const QString& directory, const QString& filters) = 0;
+                                               const QString& directory,
+                                               const QString& filters) = 0;
 };
 
 // The real one, on QFileDialog.

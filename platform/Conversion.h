@@ -3,17 +3,16 @@
 // here.
 //
 // Text to number: blanks (spaces and tabs) around the number are allowed; the decimal separator is
-// the given locale's (the user's by default), and a '.' is accepted as well; an exponent is allowed;
-// a fraction converted to an integer is rounded to the nearest whole number with halves going to the
-// even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Empty or non-numeric text throws
+// the given locale's (the user's by default), and a '.' is accepted as well; an exponent is
+// allowed; a fraction converted to an integer is rounded to the nearest whole number with halves
+// going to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Empty or non-numeric text throws
 // Failure("Quenvar", "Type mismatch"); a value beyond the target type throws
 // Failure("Quenvar", "Overflow").
 #pragma once
 
+#include <cstdint>
 #include <QLocale>
 #include <QString>
-
-#include <cstdint>
 
 namespace platform {
 

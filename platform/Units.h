@@ -13,7 +13,9 @@ namespace platform {
 
 inline constexpr int kTwipsPerPixel = 15;
 
-inline int twipsToPixels(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
+inline int twipsToPixels(int twips) {
+    return qRound(twips / double(kTwipsPerPixel));
+}
 inline QPoint twipsToPixels(QPoint twips) {
     return {twipsToPixels(twips.x()), twipsToPixels(twips.y())};
 }
@@ -24,6 +26,8 @@ inline QRect twipsToPixels(const QRect& twips) {
     return {twipsToPixels(twips.topLeft()), twipsToPixels(twips.size())};
 }
 
-inline int pointsToPixels(qreal points) { return qRound(points * 4.0 / 3.0); }
+inline int pointsToPixels(qreal points) {
+    return qRound(points * 4.0 / 3.0);
+}
 
 } // namespace platform

@@ -27,6 +27,9 @@ template <typename F> QString failureOf(F convert) {
 
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 const QLocale kGerman(QLocale::German, QLocale::Germany);
+// Swedish writes its minus sign as U+2212.
+const QLocale kSwedish(QLocale::Swedish, QLocale::Sweden);
+const QString kMinus(QChar(0x2212));
 
 } // namespace
 
@@ -72,6 +75,7 @@ void TestConversion::integerAccepted_data() {
     QTest::newRow("german comma") << "2,5" << kGerman << 2;
     QTest::newRow("german comma up") << "3,5" << kGerman << 4;
     QTest::newRow("german accepts a point too") << "3.5" << kGerman << 4;
+    QTest::newRow("swedish minus sign") << kMinus + "2,5" << kSwedish << -2;
     QTest::newRow("largest") << "32767" << kEnglish << 32767;
     QTest::newRow("smallest") << "-32768" << kEnglish << -32768;
     QTest::newRow("rounds down to largest") << "32767.4" << kEnglish << 32767;
@@ -116,6 +120,8 @@ void TestConversion::singleAccepted_data() {
     QTest::newRow("fraction") << " 2.5 " << kEnglish << 2.5f;
     QTest::newRow("german fraction") << "0,25" << kGerman << 0.25f;
     QTest::newRow("negative") << "-1.5" << kEnglish << -1.5f;
+    QTest::newRow("swedish minus sign") << kMinus + "1,5" << kSwedish << -1.5f;
+    QTest::newRow("hyphen in swedish") << "-1,5" << kSwedish << -1.5f;
     QTest::newRow("exponent") << "1.5e2" << kEnglish << 150.0f;
     QTest::newRow("largest float as printed")
         << "3.40282347e+38" << kEnglish << std::numeric_limits<float>::max();

@@ -136,11 +136,13 @@ void TestDialogs::messageBoxIsOpenWhileWaiting() {
     bool openMeanwhile = false;
     QString title, text;
     int buttons = 0;
+    bool onTop = false;
     whenModal<QMessageBox>([&](QMessageBox* shown) {
         openMeanwhile = box.isOpen();
         title = shown->windowTitle();
         text = shown->text();
         buttons = int(shown->buttons().size());
+        onTop = shown->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         QTest::mouseClick(shown->button(QMessageBox::Ok), Qt::LeftButton);
     });
     box.show(QStringLiteral("Quenvar Cancel was selected."));
@@ -148,6 +150,7 @@ void TestDialogs::messageBoxIsOpenWhileWaiting() {
     QCOMPARE(title, QStringLiteral("Quenvar"));
     QCOMPARE(text, QStringLiteral("Quenvar Cancel was selected."));
     QCOMPARE(buttons, 1);
+    QVERIFY(onTop);
     QCOMPARE(box.isOpen(), false);
 }
 

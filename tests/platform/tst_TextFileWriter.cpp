@@ -63,7 +63,6 @@ private slots:
     void writesNewFile();
     void replacesOldFile();
     void folderOfThatName();
-    void missingFolder();
     void folderWithoutWriteRight();
     void readOnlyFile();
     void fullDiskLeavesOldFileWhole();
@@ -102,14 +101,6 @@ void TestTextFileWriter::folderOfThatName() {
              qPrintable(failure->description()));
     QVERIFY(QFileInfo(path).isDir());
     QCOMPARE(readAll(dir.filePath(QStringLiteral("Qvr/inside"))), QByteArray("kept"));
-}
-
-void TestTextFileWriter::missingFolder() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("no such folder/Qvr"));
-    const auto failure = failureOf([&] { writeTextFile(path, "1"); });
-    QVERIFY(failure);
-    QVERIFY2(failure->description().contains(path), qPrintable(failure->description()));
 }
 
 void TestTextFileWriter::folderWithoutWriteRight() {

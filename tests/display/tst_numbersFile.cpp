@@ -30,10 +30,8 @@ const QStringList kUntouched = {"a", "b", "c"};
 class NumbersFileTest : public QObject {
     Q_OBJECT
 private slots:
-    void defaultPath();
     void saveThenLoad_data();
     void saveThenLoad();
-    void saveReplacesTheWholeFile();
     void saveFailureIsReported_data();
     void saveFailureIsReported();
     void loadHandEditedFiles_data();
@@ -42,35 +40,31 @@ private slots:
     void loadWithoutNumbers();
     void loadAnyContentSafely_data();
     void loadAnyContentSafely();
-    void loadingNeverConfirms();
+    void cancelAfterLoadKeepsTheNumbers();
     void windowClosedWhileLoading();
 };
-
-void NumbersFileTest::defaultPath() {
-#ifdef Q_OS_WIN
-    QCOMPARE(display::defaultNumbersFilePath(), QStringLiteral("C:/Qvr"));
-#else
-    QCOMPARE(display::defaultNumbersFilePath(), QDir::homePath() + QStringLiteral("/Qvr"));
-#endif
-}
 
 void NumbersFileTest::saveThenLoad_data() {
     QTest::addColumn<QStringList>("typed"); // Left, Top, Width
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("loaded");
     QTest::addColumn<QList<int>>("confirmed"); // by OK right after the load
-
     QTest::newRow("defaults") << QStringList{"769", "0", "768"} << QByteArray("769,0,768\r\n")
                               << QStringList{"769", "0", "768"} << QList<int>{769, 0, 768};
-    QTest::newRow("blanks kept") << QStringList{" 5", "0 ", " -1024 "}
-                                 << QByteArray(" 5,0 , -1024 \r\n")
-                                 << QStringList{" 5", "0 ", " -1024 "} << QList<int>{5, 0, -1024};
+    QTest::newRow("blanks kept") << QStringList{" 5", "0 ", " 768.5 "}
+                                 << QByteArray(" 5,0 , 768.5 \r\n")
+                                 << QStringList{" 5", "0 ", " 768.5 "} << QList<int>{5, 0, 768};
+    QTest::newRow("limits") << QStringList{" -1024 ", "-32768", "32767"}
+                            << QByteArray(" -1024 ,-32768,32767\r\n")
+                            << QStringList{" -1024 ", "-32768", "32767"}
+                            << QList<int>{-1024, -32768, 32767};
     QTest::newRow("comma shifts the fields")
         << QStringList{"1,2", "3", "4"} << QByteArray("1,2,3,4\r\n") << QStringList{"1", "2", "3"}
         << QList<int>{1, 2, 3};
-    QTest::newRow("fractions as typed")
-        << QStringList{"769", "0", "768.5"} << QByteArray("769,0,768.5\r\n")
-        << QStringList{"769", "0", "768.5"} << QList<int>{769, 0, 768};
+    // Latin-1 goes out as one byte, what it cannot hold as '?'; above 126 is filtered on loading.
+    QTest::newRow("8-bit text") << QStringList{"1", "2", "3\u00e9\u4e2d"}
+                                << QByteArray("1,2,3\xe9?\r\n") << QStringList{"1", "2", "3?"}
+                                << QList<int>();
 }
 
 void NumbersFileTest::saveThenLoad() {
@@ -78,86 +72,60 @@ void NumbersFileTest::saveThenLoad() {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, loaded);
     QFETCH(QList<int>, confirmed);
-
     ScreenFixture f;
+    writeBytes(f.numbersFile(), "12345,12345,12345\r\nsecond line\r\n");
     f.screen->Show();
     f.typeAll(typed[0], typed[1], typed[2]);
     f.click("cmdSaveFile");
     QCOMPARE(readBytes(f.numbersFile()), file);
-    // Saving leaves the window open, the boxes as they were and the numbers unconfirmed.
-    QVERIFY(f.screen->window());
-    QCOMPARE(f.texts(), typed);
-    QVERIFY(!f.screen->intDisplaySet);
+    // Saving leaves the window open and the numbers unconfirmed.
+    QVERIFY(f.screen->window() && !f.screen->intDisplaySet);
 
     f.click("CancelButton");
     f.screen->Show();
     f.click("cmdLoadFile");
     QCOMPARE(f.texts(), loaded);
-    f.click("OKButton");
-    QCOMPARE(f.members(), confirmed);
     QCOMPARE(f.messages.texts, QStringList());
-}
-
-void NumbersFileTest::saveReplacesTheWholeFile() {
-    ScreenFixture f;
-    writeBytes(f.numbersFile(), "12345,12345,12345\r\nsecond line\r\n");
-    f.screen->Show();
-    f.typeAll("1", "2", QString::fromUtf8("3\u00e9\u4e2d")); // é is Latin-1, 中 is not
-    f.click("cmdSaveFile");
-    QCOMPARE(readBytes(f.numbersFile()), QByteArray("1,2,3\xe9?\r\n"));
-    QCOMPARE(f.messages.texts, QStringList());
-
-    // Bytes beyond 126 are filtered out again on loading.
-    f.click("cmdLoadFile");
-    QCOMPARE(f.texts(), QStringList({"1", "2", "3?"}));
+    if (!confirmed.isEmpty()) {
+        f.click("OKButton");
+        QCOMPARE(f.members(), confirmed);
+    }
 }
 
 void NumbersFileTest::saveFailureIsReported_data() {
-    QTest::addColumn<QString>("obstacle");
-    QTest::newRow("a folder of that name") << "folder";
-    QTest::newRow("no such folder") << "missing folder";
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a folder of that name") << "Qvr";
+    QTest::newRow("no such folder") << "nowhere/Qvr";
 }
 
 void NumbersFileTest::saveFailureIsReported() {
-    QFETCH(QString, obstacle);
-    QTemporaryDir folder;
-    const QString path =
-        obstacle == "folder" ? folder.filePath("Qvr") : folder.filePath("nowhere/Qvr");
-    if (obstacle == "folder")
-        QVERIFY(QDir(folder.path()).mkdir("Qvr"));
-
-    RecordingMessageBox messages;
-    platform::Forms forms;
-    display::frmScreen screen({path, &messages, &forms});
-    screen.Show();
-    QTest::mouseClick(screen.window()->findChild<QPushButton*>("cmdSaveFile"), Qt::LeftButton);
-
-    QCOMPARE(messages.texts.size(), 1);
-    QVERIFY2(messages.texts.first().startsWith("Quenvar "), qPrintable(messages.texts.first()));
-    QVERIFY(screen.window());
-    if (obstacle == "folder")
-        QVERIFY(QFileInfo(path).isDir());
-    else
-        QVERIFY(!QFileInfo::exists(folder.filePath("nowhere")));
+    QFETCH(QString, name);
+    ScreenFixture f(name);
+    QVERIFY(QDir(f.folder.path()).mkdir("Qvr"));
+    f.screen->Show();
+    f.click("cmdSaveFile");
+    QCOMPARE(f.messages.texts.size(), 1);
+    QVERIFY2(f.messages.texts[0].startsWith("Quenvar "), qPrintable(f.messages.texts[0]));
+    QVERIFY(f.screen->window());
+    QVERIFY(QFileInfo(f.numbersFile()).isDir());
+    QVERIFY(!QFileInfo::exists(f.folder.filePath("nowhere"))); // no folder is ever made
 }
 
 void NumbersFileTest::loadHandEditedFiles_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("loaded");
     QTest::newRow("blank lines first")
-        << QByteArray("\r\n  \r\n\r\n10,20,30\r\n") << QStringList{"10", "20", "30"};
+        << QByteArray("\r\n  \r\n\r\n10,20,30\r\n4,5,6\r\n") << QStringList{"10", "20", "30"};
     QTest::newRow("blanks kept") << QByteArray(" 769 , 0 ,768 ")
                                  << QStringList{" 769 ", " 0 ", "768 "};
-    QTest::newRow("tabs and high bytes removed")
-        << QByteArray("\t769,\t0\x7f,768\x80\xa0\xff\r\n") << QStringList{"769", "0", "768"};
-    QTest::newRow("NULs removed") << QByteArray("7\0006\0009,0,768\r\n", 15)
-                                  << QStringList{"769", "0", "768"};
+    QTest::newRow("tabs, NULs and high bytes removed") << QByteArray("\t7\0006\x7f"
+                                                                     "9,\t0,768\x80\xa0\xff\r\n",
+                                                                     19)
+                                                       << QStringList{"769", "0", "768"};
     QTest::newRow("more than three fields")
-        << QByteArray("1,2,3,4,5\r\n") << QStringList{"1", "2", "3"};
-    QTest::newRow("LF line ends") << QByteArray("\n\n4,5,6\n7,8,9\n") << QStringList{"4", "5", "6"};
+        << QByteArray("1,2,3,4,5") << QStringList{"1", "2", "3"};
+    QTest::newRow("LF line ends") << QByteArray("\n\n4,5,6\n") << QStringList{"4", "5", "6"};
     QTest::newRow("empty fields") << QByteArray(",,\r\n") << QStringList{"", "", ""};
-    QTest::newRow("only the first line")
-        << QByteArray("1,2,3\r\n4,5,6\r\n") << QStringList{"1", "2", "3"};
 }
 
 void NumbersFileTest::loadHandEditedFiles() {
@@ -169,50 +137,45 @@ void NumbersFileTest::loadHandEditedFiles() {
     f.click("cmdLoadFile");
     QCOMPARE(f.messages.texts, QStringList());
     QCOMPARE(f.texts(), loaded);
-    QCOMPARE(readBytes(f.numbersFile()), file); // a load never writes
+    QCOMPARE(readBytes(f.numbersFile()), file);
 }
 
 void NumbersFileTest::loadWithoutNumbers_data() {
-    QTest::addColumn<QString>("kind"); // "missing", "folder" or "file"
-    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("file"); // "<missing>": no file, "<folder>": a folder
     QTest::addColumn<QString>("says");
     const QString none = "There are no saved display numbers in the file";
-    QTest::newRow("missing") << "missing" << QByteArray() << none;
-    QTest::newRow("empty") << "file" << QByteArray() << none;
-    QTest::newRow("blank lines") << "file" << QByteArray("  \r\n\r\n   ") << none;
-    QTest::newRow("tabs only") << "file" << QByteArray("\t\t\r\n\t") << none;
-    QTest::newRow("two fields") << "file" << QByteArray("769,0\r\n") << none;
-    QTest::newRow("one field") << "file" << QByteArray("769\r\n0\r\n768\r\n") << none;
-    QTest::newRow("a folder") << "folder" << QByteArray() << "could not be read";
+    QTest::newRow("missing") << QByteArray("<missing>") << none;
+    QTest::newRow("empty") << QByteArray() << none;
+    QTest::newRow("blank lines") << QByteArray("  \r\n\r\n   ") << none;
+    QTest::newRow("tabs only") << QByteArray("\t\t\r\n\t") << none;
+    QTest::newRow("two fields") << QByteArray("769,0\r\n") << none;
+    QTest::newRow("one a line") << QByteArray("769\r\n0\r\n768\r\n") << none;
+    QTest::newRow("a folder") << QByteArray("<folder>") << "could not be read";
 }
 
 void NumbersFileTest::loadWithoutNumbers() {
-    QFETCH(QString, kind);
     QFETCH(QByteArray, file);
     QFETCH(QString, says);
     ScreenFixture f;
-    if (kind == "file")
-        writeBytes(f.numbersFile(), file);
-    else if (kind == "folder")
+    if (file == "<folder>")
         QVERIFY(QDir(f.folder.path()).mkdir("Qvr"));
-
+    else if (file != "<missing>")
+        writeBytes(f.numbersFile(), file);
     f.screen->Show();
     f.typeAll(kUntouched[0], kUntouched[1], kUntouched[2]);
     f.click("cmdLoadFile");
     QCOMPARE(f.texts(), kUntouched);
     QCOMPARE(f.messages.texts.size(), 1);
-    const QString message = f.messages.texts.first();
+    const QString message = f.messages.texts[0];
     QVERIFY2(message.startsWith("Quenvar ") && message.contains(says), qPrintable(message));
     QVERIFY2(message.contains(QDir::toNativeSeparators(f.numbersFile())), qPrintable(message));
-    if (kind == "missing")
-        QVERIFY(!QFileInfo::exists(f.numbersFile()));
-    QVERIFY(f.screen->window());
+    if (file == "<missing>")
+        QVERIFY(!QFileInfo::exists(f.numbersFile())); // a load never makes the file
 }
 
 void NumbersFileTest::loadAnyContentSafely_data() {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("loaded"); // empty: whatever comes, in one piece
-
+    QTest::addColumn<QStringList>("loaded"); // empty: whatever comes
     QByteArray random(1 << 20, Qt::Uninitialized);
     QRandomGenerator generator(4);
     for (char& byte : random)
@@ -220,15 +183,8 @@ void NumbersFileTest::loadAnyContentSafely_data() {
     QTest::newRow("random bytes") << random << QStringList();
     QTest::newRow("NULs") << QByteArray(2 << 20, '\0') << kUntouched;
     QTest::newRow("one huge line") << QByteArray(4 << 20, '7') << kUntouched;
-    QTest::newRow("high bytes, then numbers") << QByteArray(1 << 20, '\xee') + "\r\n1,2,3\r\n"
-                                              << QStringList{"1", "2", "3"};
-    QByteArray blanks;
-    for (int i = 0; i < 100000; ++i)
-        blanks += "   \r\n";
     QTest::newRow("many blank lines, then numbers")
-        << blanks + "1,2,3" << QStringList{"1", "2", "3"};
-    QTest::newRow("form feeds and CRs")
-        << QByteArray("\f\r\r\f\f9,8,7\f") << QStringList{"9", "8", "7"};
+        << QByteArray("   \r\n").repeated(100000) + "1,2,3" << QStringList{"1", "2", "3"};
 }
 
 void NumbersFileTest::loadAnyContentSafely() {
@@ -239,37 +195,24 @@ void NumbersFileTest::loadAnyContentSafely() {
     f.screen->Show();
     f.typeAll(kUntouched[0], kUntouched[1], kUntouched[2]);
     f.click("cmdLoadFile");
-
-    QVERIFY(f.messages.texts.size() <= 1);
     const QStringList texts = f.texts();
     if (!loaded.isEmpty())
         QCOMPARE(texts, loaded);
-    // Either the boxes were filled, or they were left alone and the message said why.
+    // Either the boxes were filled, or they were left alone and one message said why.
     QCOMPARE(f.messages.texts.size(), texts == kUntouched ? 1 : 0);
-    for (const QString& text : texts) {
-        for (QChar c : text)
-            QVERIFY(c.unicode() >= 32 && c.unicode() <= 126);
-    }
 }
 
-void NumbersFileTest::loadingNeverConfirms() {
+void NumbersFileTest::cancelAfterLoadKeepsTheNumbers() {
     ScreenFixture f;
     f.screen->Show();
     f.typeAll("1", "2", "3");
     f.click("OKButton");
-
     writeBytes(f.numbersFile(), "40,50,60\r\n");
     f.screen->Show();
     f.click("cmdLoadFile");
     QCOMPARE(f.texts(), QStringList({"40", "50", "60"}));
-    QCOMPARE(f.members(), QList<int>({1, 2, 3}));
     f.click("CancelButton");
     QCOMPARE(f.members(), QList<int>({1, 2, 3}));
-    QCOMPARE(f.screen->intDisplaySet, std::optional<int16_t>(1));
-
-    // Without controls there is nothing to fill.
-    f.screen->ReadAFile(f.numbersFile());
-    QCOMPARE(f.messages.texts, QStringList());
 }
 
 namespace {
@@ -293,12 +236,8 @@ void NumbersFileTest::windowClosedWhileLoading() {
     linereader::setEventPass(&closeDuringRead);
     f.click("cmdLoadFile");
     linereader::setEventPass(nullptr);
-    g_closing = nullptr;
-
-    QCOMPARE(f.screen->window(), nullptr);
     QVERIFY(window.isNull());
     QCOMPARE(f.messages.texts, QStringList());
-    QVERIFY(!f.screen->intDisplaySet);
 }
 
 QTEST_MAIN(NumbersFileTest)

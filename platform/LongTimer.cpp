@@ -16,7 +16,7 @@ const SteadyClock& steadyClock() {
 
 LongTimer::LongTimer(const Clock* clock, QObject* parent)
     : QObject(parent), m_clock(clock ? *clock : steadyClock()) {
-    // A coarse timer may fire up to 5% early or late; over a long interval that is minutes.
+    // A coarse timer may fire up to 5% of its arming late, which would show as a late tick.
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &LongTimer::check);

@@ -11,11 +11,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-class QDialog;
 
 namespace platform {
 class Forms;
@@ -56,8 +55,8 @@ public:
     QDialog* window() const;
 
     // Fills the three boxes from the first non-blank line of the file. Does nothing while the
-    // controls are not loaded. A file without three fields on that line leaves the boxes as they
-    // are and says so in one message box.
+    // controls are not loaded. A file that is missing, cannot be read or has fewer than three
+    // fields on that line leaves the boxes as they are and says so in one message box.
     void ReadAFile(const QString& strFileName);
 
     // The buttons' handlers, public so that the control window's tests can press them directly.

@@ -127,8 +127,8 @@ void ScreenDialog::reject() {
 }
 
 void ScreenDialog::closeEvent(QCloseEvent* event) {
-    // Not QDialog's own handling, which would reject a second time; frmScreen destroys the
-    // controls once the event is over.
+    // QDialog's own handling would reject as well, and Cancel would run twice. frmScreen destroys
+    // the controls once the event is over.
     event->accept();
     emit cancelRequested();
 }

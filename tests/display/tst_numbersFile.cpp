@@ -105,7 +105,10 @@ void NumbersFileTest::saveFailureIsReported() {
     f.screen->Show();
     f.click("cmdSaveFile");
     QCOMPARE(f.messages.texts.size(), 1);
-    QVERIFY2(f.messages.texts[0].startsWith("Quenvar "), qPrintable(f.messages.texts[0]));
+    const QString message = f.messages.texts[0];
+    QVERIFY2(message.startsWith("Quenvar ") &&
+                 message.contains(QDir::toNativeSeparators(f.folder.filePath(name))),
+             qPrintable(message));
     QVERIFY(f.screen->window());
     QVERIFY(QFileInfo(f.numbersFile()).isDir());
     QVERIFY(!QFileInfo::exists(f.folder.filePath("nowhere"))); // no folder is ever made

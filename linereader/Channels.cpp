@@ -26,9 +26,10 @@ struct Channel {
 
 // Like the rest of the reader, the table is used from the user-interface thread only, so it takes
 // no lock: a refill happens for every line handed out and must stay cheap.
+std::array<Channel, kLastChannel + 1> g_channels;
+
 std::array<Channel, kLastChannel + 1>& table() {
-    static std::array<Channel, kLastChannel + 1> channels;
-    return channels;
+    return g_channels;
 }
 
 bool inRange(int16_t number) {

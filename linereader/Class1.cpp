@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -22,6 +23,8 @@ void runEventPass() {
 constexpr int32_t kMaxBufferSize = 32767;
 constexpr int16_t kMaxFixedWidth = 32766;
 constexpr char kFormFeed = '\f';
+// How many buffers' worth the buffer string may grow to before its consumed front is dropped.
+constexpr size_t kSlack = 8;
 
 bool isBlank(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
@@ -57,11 +60,92 @@ size_t findExact(std::string_view haystack, std::string_view needle) {
         return 0;
     if (needle.size() > haystack.size())
         return std::string_view::npos;
-    const void* hit = needle.size() == 1 ? std::memchr(haystack.data(), needle[0], haystack.size())
-                                         : ::memmem(haystack.data(), haystack.size(), needle.data(),
-                                                    needle.size());
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - haystack.data())
-               : std::string_view::npos;
+    const char* data = haystack.data();
+    if (needle.size() <= 2) {
+        // Line breaks are one or two characters: memchr for the first one is much faster on
+        // short lines than a general substring search.
+        const size_t lastStart = haystack.size() - needle.size();
+        size_t from = 0;
+        while (from <= lastStart) {
+            const void* hit = std::memchr(data + from, needle[0], lastStart - from + 1);
+            if (!hit)
+                return std::string_view::npos;
+            const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
+            if (needle.size() == 1 || data[at + 1] == needle[1])
+                return at;
+            from = at + 1;
+        }
+        return std::string_view::npos;
+    }
+    const void* hit = ::memmem(data, haystack.size(), needle.data(), needle.size());
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - data) : std::string_view::npos;
+}
+
+// Bytes of an 8-byte word equal to c, marked by their top bit. Only the lowest mark is
+// guaranteed exact, which is all a search for the first match needs.
+inline uint64_t bytesEqual(uint64_t word, unsigned char c) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    const uint64_t x = word ^ (kOnes * c);
+    return (x - kOnes) & ~x & (kOnes << 7);
+}
+
+struct Terminator {
+    size_t at = std::string_view::npos;
+    bool formFeed = false;
+};
+
+// The first form feed or delimiter in the buffer, in one pass over the line. Line breaks are one
+// or two characters, so the scan looks for their first character and a form feed together, eight
+// bytes at a time; other delimiters take the general route.
+Terminator findTerminator(std::string_view buffer, const std::string& delimiter) {
+    const char* data = buffer.data();
+    const size_t size = buffer.size();
+    Terminator found;
+    if (delimiter.empty() || delimiter.size() > 2 || delimiter[0] == kFormFeed ||
+        std::endian::native != std::endian::little) {
+        found.at = delimiter.empty() ? std::string_view::npos : findExact(buffer, delimiter);
+        const size_t searchEnd = found.at == std::string_view::npos ? size : found.at;
+        if (const void* ff = std::memchr(data, kFormFeed, searchEnd)) {
+            found.at = static_cast<size_t>(static_cast<const char*>(ff) - data);
+            found.formFeed = true;
+        }
+        return found;
+    }
+    const auto first = static_cast<unsigned char>(delimiter[0]);
+    auto candidate = [&](size_t i) {
+        if (data[i] == kFormFeed) {
+            found = {i, true};
+            return true;
+        }
+        if (delimiter.size() == 1 || (i + 1 < size && data[i + 1] == delimiter[1])) {
+            found = {i, false};
+            return true;
+        }
+        return false;
+    };
+    size_t i = 0;
+    while (i + 8 <= size) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        uint64_t marks = bytesEqual(word, first) | bytesEqual(word, kFormFeed);
+        while (marks != 0) {
+            const size_t at = i + static_cast<size_t>(std::countr_zero(marks)) / 8;
+            if (candidate(at))
+                return found;
+            marks &= marks - 1;
+            // A false mark can only sit above a true one, so the rest are checked byte by byte.
+            while (marks != 0 &&
+                   data[i + static_cast<size_t>(std::countr_zero(marks)) / 8] !=
+                       static_cast<char>(first) &&
+                   data[i + static_cast<size_t>(std::countr_zero(marks)) / 8] != kFormFeed)
+                marks &= marks - 1;
+        }
+        i += 8;
+    }
+    for (; i < size; ++i)
+        if ((data[i] == static_cast<char>(first) || data[i] == kFormFeed) && candidate(i))
+            return found;
+    return found;
 }
 
 // Position of the first occurrence, or npos. An empty needle is found at the start of a non-empty
@@ -139,9 +223,6 @@ void Class1::csFillBuffer() {
         if (m_BufferSize > kMaxBufferSize)
             throw OverflowError("Overflow: BufferSize is " + std::to_string(m_BufferSize) +
                                 "; it must not exceed 32767.");
-        if (!channels::isOpen(m_ChannelNumber))
-            throw ClosedChannelError("Bad file name or number: no file is open on channel " +
-                                     std::to_string(m_ChannelNumber) + "; call cfOpenFile first.");
         const size_t have = leftOverSize();
         int64_t count = 0;
         if (have < static_cast<size_t>(m_BufferSize)) {
@@ -152,10 +233,13 @@ void Class1::csFillBuffer() {
         if (count < 0)
             throw InvalidArgumentError("BytesLeft is " + std::to_string(m_BytesLeft) +
                                        "; it cannot be negative.");
-        if (count > 0) {
-            // Drop the consumed front once it outweighs what is left: each byte moves at most
-            // once more, so the refills stay linear in the file.
-            if (m_bufferStart > 0 && m_bufferStart >= have) {
+        if (count == 0) {
+            channels::read(m_ChannelNumber, nullptr, 0); // still refused on a closed channel
+        } else {
+            // The consumed front is dropped only once the string has grown to several buffers,
+            // so each byte is moved again at most once every few buffers' worth of reading.
+            if (m_bufferStart > 0 && m_buffer.size() + static_cast<size_t>(count) >
+                                         kSlack * static_cast<size_t>(m_BufferSize)) {
                 m_buffer.erase(0, m_bufferStart);
                 m_bufferStart = 0;
             }
@@ -163,11 +247,13 @@ void Class1::csFillBuffer() {
             m_buffer.resize(oldSize + static_cast<size_t>(count));
             const size_t got = channels::read(m_ChannelNumber, m_buffer.data() + oldSize,
                                               static_cast<size_t>(count));
-            auto chunkEnd = m_buffer.begin() + static_cast<std::ptrdiff_t>(oldSize + got);
-            if (m_StripNulls)
-                chunkEnd = std::remove(m_buffer.begin() + static_cast<std::ptrdiff_t>(oldSize),
-                                       chunkEnd, '\0');
-            m_buffer.erase(chunkEnd, m_buffer.end());
+            size_t newSize = oldSize + got;
+            if (m_StripNulls) {
+                char* chunk = m_buffer.data() + oldSize;
+                newSize =
+                    oldSize + static_cast<size_t>(std::remove(chunk, chunk + got, '\0') - chunk);
+            }
+            m_buffer.resize(newSize);
             // A file that shrank while open ends where its data ends; otherwise BytesLeft would
             // never reach 0 and a reader passing over blank lines would never stop.
             m_BytesLeft = got < static_cast<size_t>(count) ? 0 : m_BytesLeft - count;
@@ -218,19 +304,11 @@ void Class1::csExtractNextLine() {
     }
     if (m_LineDelimiter.empty())
         csDetectDelimiter();
-    const size_t delimiter = m_LineDelimiter.empty()
-                                 ? std::string_view::npos
-                                 : findExact(std::string_view(data, size), m_LineDelimiter);
-    // Only the text before the delimiter is searched for a form feed, so each line is scanned once.
-    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter;
-    const void* formFeed = std::memchr(data, kFormFeed, searchEnd);
-    if (formFeed) {
-        const size_t at = static_cast<size_t>(static_cast<const char*>(formFeed) - data);
-        m_NextLine.assign(data, at);
-        dropLeftOverFront(at + 1);
-    } else if (delimiter != std::string_view::npos) {
-        m_NextLine.assign(data, delimiter);
-        dropLeftOverFront(delimiter + m_LineDelimiter.size());
+    // Only the text up to the terminator is scanned, so each line is scanned once.
+    const Terminator end = findTerminator(std::string_view(data, size), m_LineDelimiter);
+    if (end.at != std::string_view::npos) {
+        m_NextLine.assign(data, end.at);
+        dropLeftOverFront(end.at + (end.formFeed ? 1 : m_LineDelimiter.size()));
     } else {
         m_NextLine.assign(data, size);
         dropLeftOverFront(size);
@@ -257,7 +335,10 @@ void Class1::applyLineFilters() {
 }
 
 void Class1::takeLine(bool fetchFirst) {
-    m_PreviousLine = m_Text;
+    if (fetchFirst || !bolNextLineLoaded)
+        m_PreviousLine = m_Text;
+    else
+        m_PreviousLine.swap(m_Text); // Text is overwritten next, before anything can fail
     for (;;) {
         if (fetchFirst || !bolNextLineLoaded) {
             csExtractNextLine();

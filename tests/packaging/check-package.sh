@@ -185,17 +185,22 @@ starts() {
 watch() {
     local exec=$5
     $exec >"$scratch/program.log" 2>&1 &
-    local pid=$! deadline=$((SECONDS + 30)) window=""
+    program=$!
+    trap 'kill $program 2>/dev/null || true' EXIT
+    local deadline=$((SECONDS + 30)) window="" icons=""
+    # The window manager and task bar take the window's icon from _NET_WM_ICON, one image a size.
     while [ $SECONDS -lt $deadline ]; do
         window=$(xwininfo -root -tree | awk -v t="\"$title\":" 'index($0, t) { print $1; exit }')
-        [ -n "$window" ] && break
-        kill -0 $pid 2>/dev/null || break
+        if [ -n "$window" ]; then
+            icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' || true)
+            grep -qx 'Icon (16 x 16)' <<<"$icons" && grep -qx 'Icon (32 x 32)' <<<"$icons" && return
+        fi
+        kill -0 $program 2>/dev/null || break
         sleep 0.2
     done
-    kill $pid 2>/dev/null || true
-    wait $pid 2>/dev/null || true
     [ -n "$window" ] ||
         fail "no window titled \"$title\"; the program said:"$'\n'"$(cat "$scratch/program.log")"
+    fail "the window has no icon images of 16 x 16 and 32 x 32, only: ${icons:-none}"
 }
 
 case $command in

@@ -38,6 +38,12 @@ files() {
     odd=$(dpkg-deb -c "$(deb)" | awk '$2 != "root/root" || ($1 ~ /^d/ && $1 != "drwxr-xr-x")')
     [ -z "$odd" ] || fail "entries with a wrong owner or folder mode:"$'\n'"$odd"
     file -b "$root/usr/bin/quenvar" | grep -q ', stripped' || fail "usr/bin/quenvar is not stripped"
+    # Installing from the build tree lays out the same files.
+    rm -rf "$scratch/destdir"
+    DESTDIR=$scratch/destdir cmake --install "$build" --prefix /usr >/dev/null
+    diff -u <(cd "$root" && find . ! -type d | sort) \
+        <(cd "$scratch/destdir" && find . ! -type d | sort) ||
+        fail "cmake --install gives other files than the package"
 }
 
 # The package that owns a file. dpkg knows a library by the path its package gave, which after

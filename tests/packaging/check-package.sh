@@ -38,6 +38,15 @@ files() {
     odd=$(dpkg-deb -c "$(deb)" | awk '$2 != "root/root" || ($1 ~ /^d/ && $1 != "drwxr-xr-x")')
     [ -z "$odd" ] || fail "entries with a wrong owner or folder mode:"$'\n'"$odd"
     file -b "$root/usr/bin/quenvar" | grep -q ', stripped' || fail "usr/bin/quenvar is not stripped"
+    # The installed program looks for libraries only in system places, not in the build tree or
+    # beside itself.
+    local runpath
+    runpath=$(readelf -d "$root/usr/bin/quenvar" | sed -n 's/.*(R[UN]*PATH).*\[\(.*\)\]/\1/p')
+    if [ -n "$runpath" ]; then
+        case ":$runpath:" in
+        *'$ORIGIN'* | *":$build"* | *":$source"* | *::*) fail "usr/bin/quenvar has the run path $runpath" ;;
+        esac
+    fi
     # Installing from the build tree lays out the same files.
     rm -rf "$scratch/destdir"
     DESTDIR=$scratch/destdir cmake --install "$build" --prefix /usr >/dev/null

@@ -6,34 +6,32 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace linereader::channels {
 namespace {
 
-// Large enough that a refill of a few dozen bytes is a memcpy; small enough that memory stays
-// well bounded however many channels are open.
-constexpr size_t kReadAheadSize = 64 * 1024;
-
 struct Channel {
     int fd = -1;
-    std::unique_ptr<char[]> readAhead;
-    size_t readAheadPos = 0;
-    size_t readAheadEnd = 0;
+    std::string unread; // given back by a reader, read before the file
+    void* holder = nullptr;
+    ReleaseReadAhead release = nullptr;
 };
 
 // Like the rest of the reader, the table is used from the user-interface thread only, so it takes
-// no lock: a refill happens for every line handed out and must stay cheap.
+// no lock.
 std::array<Channel, kLastChannel + 1> g_channels;
-
-std::array<Channel, kLastChannel + 1>& table() {
-    return g_channels;
-}
 
 bool inRange(int16_t number) {
     return number >= kFirstChannel && number <= kLastChannel;
+}
+
+Channel& openChannel(int16_t number) {
+    if (!inRange(number) || g_channels[number].fd < 0)
+        throw ClosedChannelError("Bad file name or number: no file is open on channel " +
+                                 std::to_string(number) + "; call cfOpenFile first.");
+    return g_channels[number];
 }
 
 ssize_t readRetrying(int fd, char* dst, size_t count) {
@@ -56,10 +54,9 @@ int openFile(const std::string& path) {
 } // namespace
 
 int open(const std::string& path, int16_t& number, int64_t& length) noexcept {
-    auto& channels = table();
     number = 0;
     for (int16_t n = kFirstChannel; n <= kLastChannel; ++n) {
-        if (channels[n].fd < 0) {
+        if (g_channels[n].fd < 0) {
             number = n;
             break;
         }
@@ -74,78 +71,78 @@ int open(const std::string& path, int16_t& number, int64_t& length) noexcept {
         return errno ? errno : EIO;
     struct stat info {};
     int error = 0;
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(fd, &info) != 0) {
         error = errno ? errno : EIO;
-    else if (S_ISDIR(info.st_mode))
+    } else if (S_ISDIR(info.st_mode)) {
         error = EISDIR;
-    else {
+    } else {
         int fl = ::fcntl(fd, F_GETFL);
         if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) < 0)
             error = errno ? errno : EIO;
-    }
-    std::unique_ptr<char[]> readAhead;
-    if (error == 0) {
-        readAhead.reset(new (std::nothrow) char[kReadAheadSize]);
-        if (!readAhead)
-            error = ENOMEM;
     }
     if (error != 0) {
         ::close(fd);
         return error;
     }
-    Channel& channel = channels[number];
-    channel.fd = fd;
-    channel.readAhead = std::move(readAhead);
-    channel.readAheadPos = channel.readAheadEnd = 0;
+    g_channels[number] = Channel{};
+    g_channels[number].fd = fd;
     length = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
     return 0;
 }
 
 bool isOpen(int16_t number) noexcept {
-    if (!inRange(number))
-        return false;
-    return table()[number].fd >= 0;
+    return inRange(number) && g_channels[number].fd >= 0;
 }
 
-size_t read(int16_t number, char* dst, size_t count) {
-    if (!inRange(number) || table()[number].fd < 0)
-        throw ClosedChannelError("Bad file name or number: no file is open on channel " +
-                                 std::to_string(number) + "; call cfOpenFile first.");
-    Channel& channel = table()[number];
-    size_t done = 0;
-    while (done < count) {
-        size_t cached = channel.readAheadEnd - channel.readAheadPos;
-        if (cached > 0) {
-            size_t take = std::min(cached, count - done);
-            std::memcpy(dst + done, channel.readAhead.get() + channel.readAheadPos, take);
-            channel.readAheadPos += take;
-            done += take;
-            continue;
-        }
-        ssize_t got;
-        if (count - done >= kReadAheadSize) {
-            got = readRetrying(channel.fd, dst + done, count - done);
-            if (got > 0)
-                done += static_cast<size_t>(got);
-        } else {
-            got = readRetrying(channel.fd, channel.readAhead.get(), kReadAheadSize);
-            channel.readAheadPos = 0;
-            channel.readAheadEnd = got > 0 ? static_cast<size_t>(got) : 0;
-        }
-        if (got < 0)
+size_t append(int16_t number, std::string& dst, size_t count, void* holder,
+              ReleaseReadAhead release) {
+    Channel& channel = openChannel(number);
+    if (channel.holder && channel.holder != holder) {
+        void* previous = channel.holder;
+        channel.holder = nullptr;
+        channel.release(previous, true);
+    }
+    channel.holder = holder;
+    channel.release = release;
+    size_t done = std::min(count, channel.unread.size());
+    dst.append(channel.unread, 0, done);
+    channel.unread.erase(0, done);
+    if (done == count)
+        return done;
+    const size_t oldSize = dst.size();
+    const size_t fromFile = count - done;
+    dst.resize(oldSize + fromFile);
+    size_t filled = 0;
+    while (filled < fromFile) {
+        const ssize_t got =
+            readRetrying(channel.fd, dst.data() + oldSize + filled, fromFile - filled);
+        if (got < 0) {
+            dst.resize(oldSize + filled);
             throw ReadError(std::string("Reading the file failed: ") + std::strerror(errno));
+        }
         if (got == 0)
             break;
+        filled += static_cast<size_t>(got);
     }
-    return done;
+    dst.resize(oldSize + filled);
+    return done + filled;
+}
+
+void unread(int16_t number, std::string_view bytes, const void* holder) {
+    if (!isOpen(number))
+        return;
+    Channel& channel = g_channels[number];
+    channel.unread.insert(0, bytes);
+    if (channel.holder == holder)
+        channel.holder = nullptr;
 }
 
 void close(int16_t number) noexcept {
-    if (!inRange(number))
+    if (!isOpen(number))
         return;
-    Channel& channel = table()[number];
-    if (channel.fd < 0)
-        return;
+    Channel& channel = g_channels[number];
+    if (channel.holder)
+        channel.release(channel.holder, false);
     ::close(channel.fd);
     channel = Channel{};
 }

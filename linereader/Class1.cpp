@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -23,8 +22,10 @@ void runEventPass() {
 constexpr int32_t kMaxBufferSize = 32767;
 constexpr int16_t kMaxFixedWidth = 32766;
 constexpr char kFormFeed = '\f';
-// How many buffers' worth the buffer string may grow to before its consumed front is dropped.
-constexpr size_t kSlack = 8;
+// How much is read from the file at a time, whatever the buffer size.
+constexpr size_t kReadAheadSize = 64 * 1024;
+// How many refills' worth of consumed text the buffer string may keep before it is dropped.
+constexpr size_t kSlack = 4;
 
 bool isBlank(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
@@ -81,73 +82,6 @@ size_t findExact(std::string_view haystack, std::string_view needle) {
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - data) : std::string_view::npos;
 }
 
-// Bytes of an 8-byte word equal to c, marked by their top bit. Only the lowest mark is
-// guaranteed exact, which is all a search for the first match needs.
-inline uint64_t bytesEqual(uint64_t word, unsigned char c) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    const uint64_t x = word ^ (kOnes * c);
-    return (x - kOnes) & ~x & (kOnes << 7);
-}
-
-struct Terminator {
-    size_t at = std::string_view::npos;
-    bool formFeed = false;
-};
-
-// The first form feed or delimiter in the buffer, in one pass over the line. Line breaks are one
-// or two characters, so the scan looks for their first character and a form feed together, eight
-// bytes at a time; other delimiters take the general route.
-Terminator findTerminator(std::string_view buffer, const std::string& delimiter) {
-    const char* data = buffer.data();
-    const size_t size = buffer.size();
-    Terminator found;
-    if (delimiter.empty() || delimiter.size() > 2 || delimiter[0] == kFormFeed ||
-        std::endian::native != std::endian::little) {
-        found.at = delimiter.empty() ? std::string_view::npos : findExact(buffer, delimiter);
-        const size_t searchEnd = found.at == std::string_view::npos ? size : found.at;
-        if (const void* ff = std::memchr(data, kFormFeed, searchEnd)) {
-            found.at = static_cast<size_t>(static_cast<const char*>(ff) - data);
-            found.formFeed = true;
-        }
-        return found;
-    }
-    const auto first = static_cast<unsigned char>(delimiter[0]);
-    auto candidate = [&](size_t i) {
-        if (data[i] == kFormFeed) {
-            found = {i, true};
-            return true;
-        }
-        if (delimiter.size() == 1 || (i + 1 < size && data[i + 1] == delimiter[1])) {
-            found = {i, false};
-            return true;
-        }
-        return false;
-    };
-    size_t i = 0;
-    while (i + 8 <= size) {
-        uint64_t word;
-        std::memcpy(&word, data + i, 8);
-        uint64_t marks = bytesEqual(word, first) | bytesEqual(word, kFormFeed);
-        while (marks != 0) {
-            const size_t at = i + static_cast<size_t>(std::countr_zero(marks)) / 8;
-            if (candidate(at))
-                return found;
-            marks &= marks - 1;
-            // A false mark can only sit above a true one, so the rest are checked byte by byte.
-            while (marks != 0 &&
-                   data[i + static_cast<size_t>(std::countr_zero(marks)) / 8] !=
-                       static_cast<char>(first) &&
-                   data[i + static_cast<size_t>(std::countr_zero(marks)) / 8] != kFormFeed)
-                marks &= marks - 1;
-        }
-        i += 8;
-    }
-    for (; i < size; ++i)
-        if ((data[i] == static_cast<char>(first) || data[i] == kFormFeed) && candidate(i))
-            return found;
-    return found;
-}
-
 // Position of the first occurrence, or npos. An empty needle is found at the start of a non-empty
 // text only, the way the platform's substring search treats it.
 size_t findText(std::string_view haystack, std::string_view needle, bool ignoreCase) {
@@ -174,12 +108,109 @@ using namespace linereader;
 Class1::Class1() = default;
 
 Class1::~Class1() {
+    giveReadAheadBack();
     cfCloseFile();
 }
 
 void Class1::setLeftOver(const std::string& value) {
-    m_buffer = value;
+    // The read-ahead is the file's next bytes and stays behind the new buffer.
+    m_buffer = value + m_buffer.substr(std::min(m_readAheadStart, m_buffer.size()));
     m_bufferStart = 0;
+    m_bufferEnd = m_readAheadStart = value.size();
+    forgetFormFeeds();
+}
+
+void Class1::dropReadAhead() {
+    m_buffer.resize(m_bufferEnd);
+    m_readAheadStart = m_bufferEnd;
+    m_readAheadChannel = 0;
+    forgetFormFeeds();
+}
+
+void Class1::giveReadAheadBack() {
+    if (m_readAheadChannel != 0)
+        channels::unread(m_readAheadChannel, std::string_view(m_buffer).substr(m_readAheadStart),
+                         this);
+    dropReadAhead();
+}
+
+void Class1::releaseReadAhead(void* self, bool giveBack) {
+    auto* reader = static_cast<Class1*>(self);
+    if (giveBack)
+        reader->giveReadAheadBack();
+    else
+        reader->dropReadAhead();
+}
+
+void Class1::compactBuffer() {
+    char* base = m_buffer.data();
+    const size_t kept = leftOverSize();
+    const size_t readAhead = m_buffer.size() - m_readAheadStart;
+    std::memmove(base, base + m_bufferStart, kept);
+    std::memmove(base + kept, base + m_readAheadStart, readAhead);
+    m_buffer.resize(kept + readAhead);
+    m_bufferStart = 0;
+    m_bufferEnd = m_readAheadStart = kept;
+    forgetFormFeeds();
+}
+
+// Moves count bytes of the file from the read-ahead into LeftOver, reading ahead again first when
+// it holds fewer. Returns how many the file still had.
+void Class1::admit(size_t count) {
+    size_t readAhead = m_buffer.size() - m_readAheadStart;
+    if (readAhead < count) {
+        const int64_t unreadOfFile = m_BytesLeft - static_cast<int64_t>(readAhead);
+        const size_t want =
+            std::max(count - readAhead,
+                     static_cast<size_t>(std::min<int64_t>(kReadAheadSize, unreadOfFile)));
+        if (m_bufferStart > 0 && m_buffer.size() + want > kReadAheadSize + kSlack * count)
+            compactBuffer();
+        channels::append(m_ChannelNumber, m_buffer, want, this, &Class1::releaseReadAhead);
+        m_readAheadChannel = m_ChannelNumber;
+        readAhead = m_buffer.size() - m_readAheadStart;
+    }
+    const size_t take = std::min(count, readAhead);
+    char* base = m_buffer.data();
+    const char* chunk = base + m_readAheadStart;
+    if (m_StripNulls && std::memchr(chunk, '\0', take)) {
+        // Written forward over the gap and the chunk itself, never ahead of what is read.
+        char* out = base + m_bufferEnd;
+        for (size_t i = 0; i < take; ++i)
+            if (chunk[i] != '\0')
+                *out++ = chunk[i];
+        m_bufferEnd = static_cast<size_t>(out - base);
+        forgetFormFeeds();
+    } else if (m_readAheadStart != m_bufferEnd) {
+        std::memmove(base + m_bufferEnd, chunk, take);
+        m_bufferEnd += take;
+        forgetFormFeeds();
+    } else {
+        m_bufferEnd += take;
+    }
+    m_readAheadStart += take;
+    // A file that shrank while open ends where its data ends; otherwise BytesLeft would never
+    // reach 0 and a reader passing over blank lines would never stop.
+    m_BytesLeft = take < count ? 0 : m_BytesLeft - static_cast<int64_t>(count);
+}
+
+size_t Class1::firstFormFeed(size_t from, size_t to) {
+    const char* base = m_buffer.data();
+    const bool cacheCovers = m_formFeedFrom <= from && from <= m_formFeedTo &&
+                             (m_formFeedAt == std::string::npos || m_formFeedAt >= from);
+    if (!cacheCovers) {
+        m_formFeedFrom = m_formFeedTo = from;
+        m_formFeedAt = std::string::npos;
+    }
+    if (m_formFeedAt == std::string::npos && m_formFeedTo < to) {
+        // Scan all the bytes at hand, read-ahead included, so that the next lines need no scan.
+        const size_t end = m_buffer.size();
+        const void* hit = std::memchr(base + m_formFeedTo, kFormFeed, end - m_formFeedTo);
+        m_formFeedAt =
+            hit ? static_cast<size_t>(static_cast<const char*>(hit) - base) : std::string::npos;
+        m_formFeedTo = end;
+    }
+    return m_formFeedAt != std::string::npos && m_formFeedAt < to ? m_formFeedAt
+                                                                  : std::string::npos;
 }
 
 std::string Class1::LeftOver() const {
@@ -188,10 +219,6 @@ std::string Class1::LeftOver() const {
 
 void Class1::dropLeftOverFront(size_t count) {
     m_bufferStart += std::min(count, leftOverSize());
-    if (m_bufferStart == m_buffer.size()) {
-        m_buffer.clear();
-        m_bufferStart = 0;
-    }
 }
 
 int16_t Class1::cfOpenFile() {
@@ -210,6 +237,8 @@ int16_t Class1::cfOpenFile() {
 }
 
 void Class1::cfCloseFile() {
+    if (m_ownChannel != 0 && m_readAheadChannel == m_ownChannel)
+        dropReadAhead();
     if (m_ownChannel != 0)
         channels::close(m_ownChannel);
     m_ownChannel = 0;
@@ -223,6 +252,12 @@ void Class1::csFillBuffer() {
         if (m_BufferSize > kMaxBufferSize)
             throw OverflowError("Overflow: BufferSize is " + std::to_string(m_BufferSize) +
                                 "; it must not exceed 32767.");
+        if (!channels::isOpen(m_ChannelNumber))
+            throw ClosedChannelError("Bad file name or number: no file is open on channel " +
+                                     std::to_string(m_ChannelNumber) + "; call cfOpenFile first.");
+        // Bytes read ahead from another channel belong to that channel's next reader.
+        if (m_readAheadChannel != 0 && m_readAheadChannel != m_ChannelNumber)
+            giveReadAheadBack();
         const size_t have = leftOverSize();
         int64_t count = 0;
         if (have < static_cast<size_t>(m_BufferSize)) {
@@ -233,31 +268,8 @@ void Class1::csFillBuffer() {
         if (count < 0)
             throw InvalidArgumentError("BytesLeft is " + std::to_string(m_BytesLeft) +
                                        "; it cannot be negative.");
-        if (count == 0) {
-            channels::read(m_ChannelNumber, nullptr, 0); // still refused on a closed channel
-        } else {
-            // The consumed front is dropped only once the string has grown to several buffers,
-            // so each byte is moved again at most once every few buffers' worth of reading.
-            if (m_bufferStart > 0 && m_buffer.size() + static_cast<size_t>(count) >
-                                         kSlack * static_cast<size_t>(m_BufferSize)) {
-                m_buffer.erase(0, m_bufferStart);
-                m_bufferStart = 0;
-            }
-            const size_t oldSize = m_buffer.size();
-            m_buffer.resize(oldSize + static_cast<size_t>(count));
-            const size_t got = channels::read(m_ChannelNumber, m_buffer.data() + oldSize,
-                                              static_cast<size_t>(count));
-            size_t newSize = oldSize + got;
-            if (m_StripNulls) {
-                char* chunk = m_buffer.data() + oldSize;
-                newSize =
-                    oldSize + static_cast<size_t>(std::remove(chunk, chunk + got, '\0') - chunk);
-            }
-            m_buffer.resize(newSize);
-            // A file that shrank while open ends where its data ends; otherwise BytesLeft would
-            // never reach 0 and a reader passing over blank lines would never stop.
-            m_BytesLeft = got < static_cast<size_t>(count) ? 0 : m_BytesLeft - count;
-        }
+        if (count > 0)
+            admit(static_cast<size_t>(count));
     }
     if (m_NextLine.empty() && leftOverSize() == 0 && m_BytesLeft == 0)
         m_EndOfFile = true;
@@ -304,11 +316,18 @@ void Class1::csExtractNextLine() {
     }
     if (m_LineDelimiter.empty())
         csDetectDelimiter();
-    // Only the text up to the terminator is scanned, so each line is scanned once.
-    const Terminator end = findTerminator(std::string_view(data, size), m_LineDelimiter);
-    if (end.at != std::string_view::npos) {
-        m_NextLine.assign(data, end.at);
-        dropLeftOverFront(end.at + (end.formFeed ? 1 : m_LineDelimiter.size()));
+    const size_t delimiter = m_LineDelimiter.empty()
+                                 ? std::string_view::npos
+                                 : findExact(std::string_view(data, size), m_LineDelimiter);
+    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter;
+    const size_t formFeed = firstFormFeed(m_bufferStart, m_bufferStart + searchEnd);
+    if (formFeed != std::string::npos) {
+        const size_t at = formFeed - m_bufferStart;
+        m_NextLine.assign(data, at);
+        dropLeftOverFront(at + 1);
+    } else if (delimiter != std::string_view::npos) {
+        m_NextLine.assign(data, delimiter);
+        dropLeftOverFront(delimiter + m_LineDelimiter.size());
     } else {
         m_NextLine.assign(data, size);
         dropLeftOverFront(size);
@@ -325,12 +344,14 @@ void Class1::applyLineFilters() {
         m_Text.resize(last == std::string::npos ? 0 : last + 1);
     }
     if (m_OnlyAlphaNumericCharacters) {
-        m_Text.erase(std::remove_if(m_Text.begin(), m_Text.end(),
-                                    [](char c) {
-                                        const auto code = static_cast<unsigned char>(c);
-                                        return code < 32 || code > 126;
-                                    }),
-                     m_Text.end());
+        // Most lines hold nothing to remove; only a line that does is rewritten.
+        auto outside = [](char c) {
+            const auto code = static_cast<unsigned char>(c);
+            return code < 32 || code > 126;
+        };
+        auto first = std::find_if(m_Text.begin(), m_Text.end(), outside);
+        if (first != m_Text.end())
+            m_Text.erase(std::remove_if(first, m_Text.end(), outside), m_Text.end());
     }
 }
 
@@ -401,8 +422,7 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
     if (at == std::string::npos) {
         m_Text.clear();
         m_NextLine.clear();
-        m_buffer.clear();
-        m_bufferStart = 0;
+        m_bufferStart = m_bufferEnd;
         return;
     }
     const std::string head(leftOverData(), at);

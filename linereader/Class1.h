@@ -125,9 +125,19 @@ private:
     void applyLineFilters();
     // csGetALine's steps; fetchFirst takes the line as on the first call, fetching it first.
     void takeLine(bool fetchFirst);
-    size_t leftOverSize() const { return m_buffer.size() - m_bufferStart; }
+    size_t leftOverSize() const { return m_bufferEnd - m_bufferStart; }
     const char* leftOverData() const { return m_buffer.data() + m_bufferStart; }
     void dropLeftOverFront(size_t count);
+    void admit(size_t count);
+    void compactBuffer();
+    void dropReadAhead();
+    void giveReadAheadBack();
+    static void releaseReadAhead(void* self, bool giveBack);
+    size_t firstFormFeed(size_t from, size_t to);
+    void forgetFormFeeds() {
+        m_formFeedFrom = m_formFeedTo = 0;
+        m_formFeedAt = std::string::npos;
+    }
 
     bool m_StripNulls = false;
     bool m_OnlyAlphaNumericCharacters = false;
@@ -149,11 +159,22 @@ private:
 
     bool bolNextLineLoaded = false;
 
-    // LeftOver is m_buffer from m_bufferStart on: splitting a line off only moves the start, and
-    // the consumed front is dropped at a refill once it outweighs what is left, so no step copies
-    // the rest of the buffer for every line.
+    // m_buffer holds, in order: text already split off, LeftOver [m_bufferStart, m_bufferEnd),
+    // a gap left by removed NULs, and the read-ahead [m_readAheadStart, end) taken from channel
+    // m_readAheadChannel but not yet read as far as the reader's state goes. A refill moves
+    // m_bufferEnd over the read-ahead and splitting a line off moves m_bufferStart, so neither
+    // copies the rest of the buffer; the consumed front is dropped only before a fresh read.
     std::string m_buffer;
     size_t m_bufferStart = 0;
+    size_t m_bufferEnd = 0;
+    size_t m_readAheadStart = 0;
+    int16_t m_readAheadChannel = 0;
+    // Where the form feed scan stands: [m_formFeedFrom, m_formFeedTo) of m_buffer has been
+    // scanned, and m_formFeedAt is the first form feed in it (npos if none). Each byte is scanned
+    // once instead of once per line until the cache is dropped (when bytes move).
+    size_t m_formFeedFrom = 0;
+    size_t m_formFeedTo = 0;
+    size_t m_formFeedAt = std::string::npos;
     // The channel this object opened and has not closed yet (0: none). Only this one is closed,
     // so an object whose open failed never closes a channel another object took meanwhile.
     int16_t m_ownChannel = 0;

@@ -196,6 +196,50 @@ TEST_F(Channels, OpeningAgainReplacesTheFirstFileInsteadOfLeakingIt) {
     EXPECT_EQ(reader->BytesLeft(), 6);
 }
 
+TEST_F(Channels, ReadersSharingAChannelEachContinueWhereTheLastReadEnded) {
+    auto a = open("0123456789abcdefghij", 4);
+    a->setFixedWidthLineLength(2);
+    a->csGetALine(); // reads 0123, then 45
+    Class1 b;
+    b.setChannelNumber(a->ChannelNumber());
+    b.setBytesLeft(100);
+    b.setBufferSize(4);
+    b.setFixedWidthLineLength(2);
+    b.csGetALine(); // reads 6789, then ab
+    EXPECT_EQ(b.Text(), "67");
+    EXPECT_EQ(b.NextLine(), "89");
+    a->csGetALine(); // reads cd
+    a->csGetALine(); // reads ef
+    EXPECT_EQ(a->Text(), "45");
+    EXPECT_EQ(a->NextLine(), "cd");
+    b.csGetALine(); // reads gh
+    EXPECT_EQ(b.NextLine(), "ab");
+    EXPECT_EQ(b.LeftOver(), "gh");
+    b.csGetALine(); // reads ij
+    b.csGetALine(); // finds the file at its end, short of the BytesLeft it was given
+    EXPECT_EQ(b.NextLine(), "ij");
+    EXPECT_EQ(b.BytesLeft(), 0);
+}
+
+TEST_F(Channels, ReaderOfAClosedChannelNeverSeesTheOldFileAgain) {
+    auto a = open("old file text");
+    Class1 b;
+    b.setChannelNumber(a->ChannelNumber());
+    b.setBytesLeft(3);
+    b.setBufferSize(3);
+    b.csGetALine();
+    EXPECT_EQ(b.Text(), "old");
+    a.reset();
+    EXPECT_THROW(b.csGetALine(), linereader::ClosedChannelError);
+    auto c = open("new");
+    ASSERT_EQ(c->ChannelNumber(), b.ChannelNumber());
+    b.setBytesLeft(3);
+    b.setEndOfFile(false);
+    b.csGetALine();
+    b.csGetALine();
+    EXPECT_EQ(b.Text(), "new");
+}
+
 TEST_F(Channels, LengthIsTakenAtOpeningAndLaterGrowthIsNotRead) {
     const std::string path = dir.write("grows", "ab\r\n");
     Class1 reader;

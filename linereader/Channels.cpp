@@ -86,13 +86,19 @@ int open(const std::string& path, int16_t& number, int64_t& length) noexcept {
     }
     g_channels[number] = Channel{};
     g_channels[number].fd = fd;
+    g_descriptors[number] = fd;
     length = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
     return 0;
 }
 
-bool isOpen(int16_t number) noexcept {
-    return inRange(number) && g_channels[number].fd >= 0;
-}
+int g_descriptors[kLastChannel + 1] = {
+#define LINEREADER_CLOSED8 -1, -1, -1, -1, -1, -1, -1, -1
+#define LINEREADER_CLOSED64                                                                        \
+    LINEREADER_CLOSED8, LINEREADER_CLOSED8, LINEREADER_CLOSED8, LINEREADER_CLOSED8,                \
+        LINEREADER_CLOSED8, LINEREADER_CLOSED8, LINEREADER_CLOSED8, LINEREADER_CLOSED8
+    LINEREADER_CLOSED64, LINEREADER_CLOSED64, LINEREADER_CLOSED64, LINEREADER_CLOSED64};
+#undef LINEREADER_CLOSED64
+#undef LINEREADER_CLOSED8
 
 size_t append(int16_t number, std::string& dst, size_t count, void* holder,
               ReleaseReadAhead release) {
@@ -145,6 +151,7 @@ void close(int16_t number) noexcept {
         channel.release(channel.holder, false);
     ::close(channel.fd);
     channel = Channel{};
+    g_descriptors[number] = -1;
 }
 
 } // namespace linereader::channels

@@ -28,7 +28,12 @@ using ReleaseReadAhead = void (*)(void* holder, bool giveBack);
 // file's size in bytes. On failure nothing stays open.
 int open(const std::string& path, int16_t& number, int64_t& length) noexcept;
 
-bool isOpen(int16_t number) noexcept;
+// The descriptor open on each channel number, -1 when none; read it through isOpen().
+extern int g_descriptors[kLastChannel + 1];
+
+inline bool isOpen(int16_t number) noexcept {
+    return number >= kFirstChannel && number <= kLastChannel && g_descriptors[number] >= 0;
+}
 
 // Reads up to count bytes onto the end of dst and returns how many; fewer only at the end of the
 // file. holder becomes the channel's read-ahead holder. Throws ClosedChannelError when nothing is

@@ -271,7 +271,7 @@ void Class1::csFillBuffer() {
         if (count > 0)
             admit(static_cast<size_t>(count));
     }
-    if (m_NextLine.empty() && leftOverSize() == 0 && m_BytesLeft == 0)
+    if ((m_nextLineInText ? m_Text : m_NextLine).empty() && leftOverSize() == 0 && m_BytesLeft == 0)
         m_EndOfFile = true;
     runEventPass();
 }
@@ -366,12 +366,29 @@ void Class1::takeLine(bool fetchFirst) {
             bolNextLineLoaded = true;
             fetchFirst = false;
         }
-        m_Text = m_NextLine;
+        const bool filtered =
+            m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters;
+        if (filtered)
+            m_Text = m_NextLine;
+        else
+            m_Text.swap(m_NextLine); // Text stays raw, so it can stand in for NextLine below
         m_LinesRead += 1;
         if (m_CountOnlyNonBlankLines && isBlank(m_Text))
             m_LinesRead -= 1;
-        applyLineFilters();
-        csExtractNextLine();
+        if (filtered) {
+            applyLineFilters();
+            csExtractNextLine();
+        } else {
+            m_nextLineInText = true;
+            try {
+                csExtractNextLine();
+            } catch (...) {
+                m_nextLineInText = false;
+                m_NextLine = m_Text;
+                throw;
+            }
+            m_nextLineInText = false;
+        }
         if (!(m_NoBlankLines && isBlank(m_Text) && !m_EndOfFile))
             return;
     }

@@ -158,6 +158,9 @@ private:
     int64_t m_BytesLeft = 0;
 
     bool bolNextLineLoaded = false;
+    // While true (inside csGetALine, with no line filter on), the raw line that NextLine holds
+    // by the reading steps is in Text instead: it was moved there rather than copied.
+    bool m_nextLineInText = false;
 
     // m_buffer holds, in order: text already split off, LeftOver [m_bufferStart, m_bufferEnd),
     // a gap left by removed NULs, and the read-ahead [m_readAheadStart, end) taken from channel

@@ -674,6 +674,16 @@ TEST_F(Errors, ReadingAClosedChannelIsRefused) {
     EXPECT_EQ(closed->ChannelNumber(), 1);
 }
 
+TEST_F(Errors, FailedReadMidwayLeavesTheLineInTextAndNextLine) {
+    auto reader = open("a\r\nb\r\nc\r\n", 3);
+    reader->csGetALine();
+    reader->cfCloseFile();
+    EXPECT_THROW(reader->csGetALine(), linereader::ClosedChannelError);
+    EXPECT_EQ(reader->Text(), "b");
+    EXPECT_EQ(reader->NextLine(), "b");
+    EXPECT_EQ(reader->PreviousLine(), "a");
+}
+
 TEST_F(Errors, NegativeBytesLeftIsRefused) {
     auto reader = open("abc");
     reader->setBytesLeft(-5);

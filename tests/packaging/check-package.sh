@@ -24,6 +24,7 @@ build() {
     rm -rf "$scratch"
     mkdir -p "$scratch/deb"
     cmake --build "$build" --target quenvar quenvar_package_data
+    umask 022 # as tools/package does: CPack makes the package's folders under the umask
     cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/deb" ||
         fail "cpack -G DEB failed"
     dpkg-deb -x "$(deb)" "$root"

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <utility>
 
 namespace linereader {
 namespace {
@@ -172,7 +173,7 @@ void Class1::admit(size_t count) {
     const size_t take = std::min(count, readAhead);
     char* base = m_buffer.data();
     const char* chunk = base + m_readAheadStart;
-    if (m_StripNulls && std::memchr(chunk, '\0', take)) {
+    if (m_StripNulls && hasNul(m_readAheadStart, take)) {
         // Written forward over the gap and the chunk itself, never ahead of what is read.
         char* out = base + m_bufferEnd;
         for (size_t i = 0; i < take; ++i)
@@ -191,6 +192,18 @@ void Class1::admit(size_t count) {
     // A file that shrank while open ends where its data ends; otherwise BytesLeft would never
     // reach 0 and a reader passing over blank lines would never stop.
     m_BytesLeft = take < count ? 0 : m_BytesLeft - static_cast<int64_t>(count);
+}
+
+bool Class1::hasNul(size_t from, size_t count) {
+    // The read-ahead is scanned once up to its first NUL, not once per refill.
+    if (from + count <= m_nulFreeTo && from >= m_nulFreeFrom)
+        return false;
+    const char* base = m_buffer.data();
+    const size_t start = from >= m_nulFreeFrom && from <= m_nulFreeTo ? m_nulFreeTo : from;
+    const void* nul = std::memchr(base + start, '\0', m_buffer.size() - start);
+    m_nulFreeFrom = std::min(from, start);
+    m_nulFreeTo = nul ? static_cast<size_t>(static_cast<const char*>(nul) - base) : m_buffer.size();
+    return from + count > m_nulFreeTo;
 }
 
 size_t Class1::firstFormFeed(size_t from, size_t to) {
@@ -271,7 +284,7 @@ void Class1::csFillBuffer() {
         if (count > 0)
             admit(static_cast<size_t>(count));
     }
-    if ((m_nextLineInText ? m_Text : m_NextLine).empty() && leftOverSize() == 0 && m_BytesLeft == 0)
+    if ((m_nextLineInText ? text() : nextLine()).empty() && leftOverSize() == 0 && m_BytesLeft == 0)
         m_EndOfFile = true;
     runEventPass();
 }
@@ -310,7 +323,7 @@ void Class1::csExtractNextLine() {
                                 std::to_string(m_FixedWidthLineLength) +
                                 "; it must not exceed 32766.");
         const size_t take = std::min(size, static_cast<size_t>(m_FixedWidthLineLength));
-        m_NextLine.assign(data, take);
+        nextLine().assign(data, take);
         dropLeftOverFront(take);
         return;
     }
@@ -323,25 +336,25 @@ void Class1::csExtractNextLine() {
     const size_t formFeed = firstFormFeed(m_bufferStart, m_bufferStart + searchEnd);
     if (formFeed != std::string::npos) {
         const size_t at = formFeed - m_bufferStart;
-        m_NextLine.assign(data, at);
+        nextLine().assign(data, at);
         dropLeftOverFront(at + 1);
     } else if (delimiter != std::string_view::npos) {
-        m_NextLine.assign(data, delimiter);
+        nextLine().assign(data, delimiter);
         dropLeftOverFront(delimiter + m_LineDelimiter.size());
     } else {
-        m_NextLine.assign(data, size);
+        nextLine().assign(data, size);
         dropLeftOverFront(size);
     }
 }
 
 void Class1::applyLineFilters() {
     if (m_StripLeadingSpaces) {
-        const size_t first = m_Text.find_first_not_of(' ');
-        m_Text.erase(0, first == std::string::npos ? m_Text.size() : first);
+        const size_t first = text().find_first_not_of(' ');
+        text().erase(0, first == std::string::npos ? text().size() : first);
     }
     if (m_StripTrailingSpaces) {
-        const size_t last = m_Text.find_last_not_of(' ');
-        m_Text.resize(last == std::string::npos ? 0 : last + 1);
+        const size_t last = text().find_last_not_of(' ');
+        text().resize(last == std::string::npos ? 0 : last + 1);
     }
     if (m_OnlyAlphaNumericCharacters) {
         // Most lines hold nothing to remove; only a line that does is rewritten.
@@ -349,17 +362,20 @@ void Class1::applyLineFilters() {
             const auto code = static_cast<unsigned char>(c);
             return code < 32 || code > 126;
         };
-        auto first = std::find_if(m_Text.begin(), m_Text.end(), outside);
-        if (first != m_Text.end())
-            m_Text.erase(std::remove_if(first, m_Text.end(), outside), m_Text.end());
+        // Looked at as a whole first, without an early exit, so that the compiler can vectorise.
+        bool any = false;
+        for (char c : text())
+            any |= outside(c);
+        if (any)
+            text().erase(std::remove_if(text().begin(), text().end(), outside), text().end());
     }
 }
 
 void Class1::takeLine(bool fetchFirst) {
     if (fetchFirst || !bolNextLineLoaded)
-        m_PreviousLine = m_Text;
+        previousLine() = text();
     else
-        m_PreviousLine.swap(m_Text); // Text is overwritten next, before anything can fail
+        std::swap(m_previousSlot, m_textSlot); // Text is overwritten next, before anything can fail
     for (;;) {
         if (fetchFirst || !bolNextLineLoaded) {
             csExtractNextLine();
@@ -369,11 +385,12 @@ void Class1::takeLine(bool fetchFirst) {
         const bool filtered =
             m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters;
         if (filtered)
-            m_Text = m_NextLine;
+            text() = nextLine();
         else
-            m_Text.swap(m_NextLine); // Text stays raw, so it can stand in for NextLine below
+            std::swap(m_textSlot,
+                      m_nextSlot); // Text stays raw, so it can stand in for NextLine below
         m_LinesRead += 1;
-        if (m_CountOnlyNonBlankLines && isBlank(m_Text))
+        if (m_CountOnlyNonBlankLines && isBlank(text()))
             m_LinesRead -= 1;
         if (filtered) {
             applyLineFilters();
@@ -384,12 +401,12 @@ void Class1::takeLine(bool fetchFirst) {
                 csExtractNextLine();
             } catch (...) {
                 m_nextLineInText = false;
-                m_NextLine = m_Text;
+                nextLine() = text();
                 throw;
             }
             m_nextLineInText = false;
         }
-        if (!(m_NoBlankLines && isBlank(m_Text) && !m_EndOfFile))
+        if (!(m_NoBlankLines && isBlank(text()) && !m_EndOfFile))
             return;
     }
 }
@@ -399,10 +416,10 @@ void Class1::csGetALine() {
 }
 
 void Class1::csFindLine(const std::string& strStringToFind, bool bolIgnoreCase) {
-    if (m_Text.empty())
+    if (text().empty())
         csGetALine();
     for (;;) {
-        const bool found = findText(m_Text, strStringToFind, bolIgnoreCase) != std::string::npos;
+        const bool found = findText(text(), strStringToFind, bolIgnoreCase) != std::string::npos;
         if (!found)
             csGetALine();
         if (m_EndOfFile || found)
@@ -418,8 +435,8 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
         throw InvalidArgumentError("csFindInFile: the text to find is " + std::to_string(length) +
                                    " characters long; it must be shorter than BufferSize (" +
                                    std::to_string(m_BufferSize) + ").");
-    m_NextLine.clear();
-    m_Text.clear();
+    nextLine().clear();
+    text().clear();
     csFillBuffer();
     size_t at;
     for (;;) {
@@ -437,8 +454,8 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
             break;
     }
     if (at == std::string::npos) {
-        m_Text.clear();
-        m_NextLine.clear();
+        text().clear();
+        nextLine().clear();
         m_bufferStart = m_bufferEnd;
         return;
     }
@@ -455,6 +472,6 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
     size_t d = head.rfind(m_LineDelimiter);
     if (d == std::string::npos || d + 1 < delimiterLength)
         return;
-    m_Text = head.substr(d + delimiterLength) + m_Text;
-    m_PreviousLine = head.substr(0, d);
+    text() = head.substr(d + delimiterLength) + text();
+    previousLine() = head.substr(0, d);
 }

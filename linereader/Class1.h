@@ -74,10 +74,10 @@ public:
     int16_t FixedWidthLineLength() const { return m_FixedWidthLineLength; }
     void setLineDelimiter(const std::string& value) { m_LineDelimiter = value; }
     const std::string& LineDelimiter() const { return m_LineDelimiter; }
-    void setPreviousLine(const std::string& value) { m_PreviousLine = value; }
-    const std::string& PreviousLine() const { return m_PreviousLine; }
-    void setNextLine(const std::string& value) { m_NextLine = value; }
-    const std::string& NextLine() const { return m_NextLine; }
+    void setPreviousLine(const std::string& value) { previousLine() = value; }
+    const std::string& PreviousLine() const { return m_lineSlots[m_previousSlot]; }
+    void setNextLine(const std::string& value) { nextLine() = value; }
+    const std::string& NextLine() const { return m_lineSlots[m_nextSlot]; }
     void setCountOnlyNonBlankLines(bool value) { m_CountOnlyNonBlankLines = value; }
     bool CountOnlyNonBlankLines() const { return m_CountOnlyNonBlankLines; }
     void setLinesRead(double value) { m_LinesRead = value; }
@@ -98,8 +98,8 @@ public:
     bool EndOfFile() const { return m_EndOfFile; }
     void setLeftOver(const std::string& value);
     std::string LeftOver() const;
-    void setText(const std::string& value) { m_Text = value; }
-    const std::string& Text() const { return m_Text; }
+    void setText(const std::string& value) { text() = value; }
+    const std::string& Text() const { return m_lineSlots[m_textSlot]; }
     void setBytesLeft(int64_t value) { m_BytesLeft = value; }
     int64_t BytesLeft() const { return m_BytesLeft; }
 
@@ -122,6 +122,9 @@ private:
     void csFillBuffer();
     void csExtractNextLine();
     void csDetectDelimiter();
+    std::string& previousLine() { return m_lineSlots[m_previousSlot]; }
+    std::string& text() { return m_lineSlots[m_textSlot]; }
+    std::string& nextLine() { return m_lineSlots[m_nextSlot]; }
     void applyLineFilters();
     // csGetALine's steps; fetchFirst takes the line as on the first call, fetching it first.
     void takeLine(bool fetchFirst);
@@ -134,17 +137,17 @@ private:
     void giveReadAheadBack();
     static void releaseReadAhead(void* self, bool giveBack);
     size_t firstFormFeed(size_t from, size_t to);
+    bool hasNul(size_t from, size_t count);
     void forgetFormFeeds() {
         m_formFeedFrom = m_formFeedTo = 0;
         m_formFeedAt = std::string::npos;
+        m_nulFreeFrom = m_nulFreeTo = 0;
     }
 
     bool m_StripNulls = false;
     bool m_OnlyAlphaNumericCharacters = false;
     int16_t m_FixedWidthLineLength = 0;
     std::string m_LineDelimiter;
-    std::string m_PreviousLine;
-    std::string m_NextLine;
     bool m_CountOnlyNonBlankLines = false;
     double m_LinesRead = 0;
     bool m_StripTrailingSpaces = false;
@@ -154,7 +157,12 @@ private:
     int32_t m_BufferSize = 4096;
     int16_t m_ChannelNumber = 0;
     bool m_EndOfFile = false;
-    std::string m_Text;
+    // PreviousLine, Text and NextLine: moving a line from one to the next swaps slot numbers
+    // instead of copying or swapping the strings.
+    std::string m_lineSlots[3];
+    uint8_t m_previousSlot = 0;
+    uint8_t m_textSlot = 1;
+    uint8_t m_nextSlot = 2;
     int64_t m_BytesLeft = 0;
 
     bool bolNextLineLoaded = false;
@@ -178,6 +186,9 @@ private:
     size_t m_formFeedFrom = 0;
     size_t m_formFeedTo = 0;
     size_t m_formFeedAt = std::string::npos;
+    // [m_nulFreeFrom, m_nulFreeTo) of m_buffer is known to hold no NUL; dropped with the above.
+    size_t m_nulFreeFrom = 0;
+    size_t m_nulFreeTo = 0;
     // The channel this object opened and has not closed yet (0: none). Only this one is closed,
     // so an object whose open failed never closes a channel another object took meanwhile.
     int16_t m_ownChannel = 0;

@@ -422,6 +422,13 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"PrintableDropsRunsOfControls", "\t\ta", false, false, false, true, "a"},
         FilterCase{"PrintableDropsDelAndHighBytes", "a\x7f~b\xa0\xff", false, false, false, true,
                    "a~b"},
+        FilterCase{"PrintableBoundariesInALongLine",
+                   "01234567 ~\x1f"
+                   "89abcdef\x7f"
+                   "ghijklmn \x80~",
+                   false, false, false, true, "01234567 ~89abcdefghijklmn ~"},
+        FilterCase{"PrintableLongLineUnchanged", " !\"#$%&'()*+,-./0123456789:;<=>?@[\\]^_`{|}~ ~",
+                   false, false, false, true, " !\"#$%&'()*+,-./0123456789:;<=>?@[\\]^_`{|}~ ~"},
         FilterCase{"LeadingStopsAtTab", " \t 769", false, true, false, true, " 769"},
         FilterCase{"TrailingStopsAtTab", "769 \t ", false, false, true, false, "769 \t"},
         FilterCase{"BothTrims", "   x y   \r\n", false, true, true, false, "x y"},

@@ -1,6 +1,12 @@
-#include <cstdio>
+#include "app/Startup.h"
 
-int main() {
-    std::puts("Quenvar: the control window is not built yet; there is nothing to launch.");
-    return 0;
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quenvar"));
+
+    app::Services services;
+    const std::unique_ptr<show::frmQvr> window = app::startUp(app::productionSeams(services));
+    return QApplication::exec();
 }

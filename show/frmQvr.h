@@ -11,12 +11,11 @@
 #include "platform/LongTimer.h"
 #include "show/PowerPoint.h"
 
-#include <QUrl>
-#include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <QUrl>
+#include <QWidget>
 
 class QLabel;
 class QLineEdit;
@@ -36,14 +35,16 @@ class frmQvr : public QWidget {
     Q_OBJECT
 public:
     struct Seams {
-        PpApplicationFactory createObject;                  // required
-        platform::FilePrompt* filePrompt = nullptr;         // required
-        platform::MessageBox* messageBox = nullptr;         // required
-        platform::Forms* forms = nullptr;                   // required
-        std::function<void(QWidget*)> makeTopmost;          // may be empty
-        std::function<void(const QUrl&)> openUrl;           // may be empty
-        const platform::Clock* clock = nullptr;             // nullptr: the steady clock
+        PpApplicationFactory createObject;          // required
+        platform::FilePrompt* filePrompt = nullptr; // required
+        platform::MessageBox* messageBox = nullptr; // required
+        platform::Forms* forms = nullptr;           // required
+        std::function<void(QWidget*)> makeTopmost;  // may be empty
+        std::function<void(const QUrl&)> openUrl;   // may be empty
+        const platform::Clock* clock = nullptr;     // nullptr: the steady clock
         QString numbersFile = display::defaultNumbersFilePath();
+        // Ends the program once the windows are unloaded; empty means QCoreApplication::quit.
+        std::function<void()> endProgram;
     };
     explicit frmQvr(Seams seams, QWidget* parent = nullptr);
     ~frmQvr() override;
@@ -68,10 +69,12 @@ protected:
 
 private:
     void Form_Load();
+    void LongTimer1_Timer();
+    void nextOrPrevious(bool next, bool fromTimer);
     void Form_Unload();
     void makeControls();
     void writeNumber(QLineEdit* box, int32_t value);
-    void report(const platform::Failure& failure);
+    void report(const platform::Failure& failure, bool fromTimer = false);
     std::shared_ptr<PpPresentation> presentation() const;
 
     Seams m_seams;

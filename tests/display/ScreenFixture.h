@@ -4,7 +4,7 @@
 
 #include "display/frmScreen.h"
 #include "platform/Forms.h"
-#include "RecordingMessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 
 #include <memory>
 #include <QDialog>

@@ -3,7 +3,7 @@
 
 #include "display/frmScreen.h"
 #include "platform/Forms.h"
-#include "RecordingMessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,0 +1,46 @@
+#include "app/Startup.h"
+
+#include "app/Module1.h"
+#include "linereader/Class1.h"
+#include "show/impress/ImpressApplication.h"
+
+#include <QApplication>
+#include <QIcon>
+
+namespace app {
+
+std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
+    if (progId.compare(show::kPowerPointProgId, Qt::CaseInsensitive) == 0)
+        return show::impress::createImpressApplication();
+    throw platform::Failure(platform::kProgramName,
+                            QStringLiteral("No program for \"%1\" is installed.").arg(progId));
+}
+
+show::frmQvr::Seams productionSeams(Services& services) {
+    show::frmQvr::Seams seams;
+    seams.createObject = &createObject;
+    seams.filePrompt = &services.filePrompt;
+    seams.messageBox = &services.messageBox;
+    seams.forms = &services.forms;
+    seams.makeTopmost = &Module1::makeTopmost;
+    seams.openUrl = &Module1::openAddress;
+    return seams;
+}
+
+std::unique_ptr<show::frmQvr> startUp(show::frmQvr::Seams seams) {
+    // The reader lets pending window events run at every refill, so that a long read does not
+    // freeze the windows.
+    linereader::setEventPass([] { QCoreApplication::processEvents(); });
+
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/quenvar-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/quenvar-32.png"), QSize(32, 32));
+    QApplication::setWindowIcon(icon);
+
+    auto window = std::make_unique<show::frmQvr>(std::move(seams));
+    window->setWindowIcon(icon);
+    window->show();
+    return window;
+}
+
+} // namespace app

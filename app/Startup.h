@@ -1,0 +1,33 @@
+// Start-up: the one place that knows which presentation program is installed and which real
+// dialogs, boxes and desktop calls the control window gets. The executable's main() only makes the
+// application object and runs its event loop around this.
+#pragma once
+
+#include "platform/CommonDialog.h"
+#include "platform/Forms.h"
+#include "platform/MessageBox.h"
+#include "show/frmQvr.h"
+
+#include <memory>
+
+namespace app {
+
+// Maps a programmatic identifier to the installed presentation program: "Powerpoint.Application"
+// is LibreOffice Impress here. Throws platform::Failure (source "Quenvar") for any other.
+std::shared_ptr<show::PpApplication> createObject(const QString& progId);
+
+// The real services of a run, living as long as the control window.
+struct Services {
+    platform::QtFilePrompt filePrompt;
+    platform::QtMessageBox messageBox;
+    platform::Forms forms;
+};
+
+// The seams of the control window filled with the real services and desktop calls.
+show::frmQvr::Seams productionSeams(Services& services);
+
+// Creates the control window without showing it (it makes itself topmost then), then shows it
+// modeless. Also lets the line reader pass window events while it reads.
+std::unique_ptr<show::frmQvr> startUp(show::frmQvr::Seams seams);
+
+} // namespace app

@@ -16,7 +16,19 @@ std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
                             QStringLiteral("No program for \"%1\" is installed.").arg(progId));
 }
 
+QStringList exampleFolders() {
+    QStringList folders{
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quenvar/examples"),
+        QStringLiteral("/usr/share/quenvar/examples")};
+#ifdef QUENVAR_BUILD_EXAMPLES
+    // Run from the build tree, the sample lies where the build converted it.
+    folders.append(QStringLiteral(QUENVAR_BUILD_EXAMPLES));
+#endif
+    return folders;
+}
+
 show::frmQvr::Seams productionSeams(Services& services) {
+    services.filePrompt.setPlaces(exampleFolders());
     show::frmQvr::Seams seams;
     seams.createObject = &createObject;
     seams.filePrompt = &services.filePrompt;

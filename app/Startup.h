@@ -23,6 +23,9 @@ struct Services {
     platform::Forms forms;
 };
 
+// Where the sample presentations may lie: installed beside the program, or in the build tree.
+QStringList exampleFolders();
+
 // The seams of the control window filled with the real services and desktop calls.
 show::frmQvr::Seams productionSeams(Services& services);
 

@@ -2,7 +2,10 @@
 
 #include "platform/Failure.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
 
 namespace platform {
 
@@ -12,6 +15,11 @@ std::optional<QString> QtFilePrompt::askOpenFile(QWidget* parent, const QString&
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    QList<QUrl> places{QUrl::fromLocalFile(QDir::homePath())};
+    for (const QString& folder : m_places)
+        if (QFileInfo(folder).isDir())
+            places.append(QUrl::fromLocalFile(QFileInfo(folder).canonicalFilePath()));
+    dialog.setSidebarUrls(places);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -23,6 +24,12 @@ class QtFilePrompt final : public FilePrompt {
 public:
     std::optional<QString> askOpenFile(QWidget* parent, const QString& title,
                                        const QString& directory, const QString& filters) override;
+    // Folders offered in the dialog's side bar besides the home folder, such as the sample
+    // presentations; folders that do not exist are left out.
+    void setPlaces(const QStringList& folders) { m_places = folders; }
+
+private:
+    QStringList m_places;
 };
 
 class CommonDialog {

@@ -107,8 +107,11 @@ template <typename Steps, typename OnFailure> void trap(Steps&& steps, OnFailure
     }
 }
 
+// The preselected filter carries the "*.ppt" pattern together with the other formats the office
+// opens, so that today's .pptx and .odp files are not hidden at first sight.
 QString dialogFilter() {
-    return QStringLiteral("PowerPoint Presentations (*.ppt);;"
+    return QStringLiteral("Presentations (*.ppt *.pptx *.pps *.ppsx *.odp);;"
+                          "PowerPoint Presentations (*.ppt);;"
                           "PowerPoint 2007 Presentations (*.pptx);;"
                           "PowerPoint Shows (*.pps);;"
                           "PowerPoint 2007 Shows (*.ppsx);;"

@@ -8,5 +8,6 @@ int main(int argc, char** argv) {
 
     app::Services services;
     const std::unique_ptr<show::frmQvr> window = app::startUp(app::productionSeams(services));
+    services.messageBox.setParentWindow(window.get());
     return QApplication::exec();
 }

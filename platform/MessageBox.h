@@ -3,7 +3,9 @@
 // box of the program is already waiting for the operator.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 class QWidget;
 
@@ -22,11 +24,14 @@ public:
 class QtMessageBox final : public MessageBox {
 public:
     explicit QtMessageBox(QWidget* parent = nullptr);
+    // The window the boxes open over, once it exists (the control window: without it a box
+    // opens in the middle of both displays, half on the audience's).
+    void setParentWindow(QWidget* parent) { m_parent = parent; }
     void show(const QString& text) override;
     bool isOpen() const override;
 
 private:
-    QWidget* m_parent;
+    QPointer<QWidget> m_parent;
     int m_open = 0;
 };
 

@@ -63,6 +63,12 @@ QLineEdit* textBox(QWidget* parent, const char* name, QRect twips, bool centred,
     if (centred)
         box->setAlignment(Qt::AlignCenter);
     box->setEnabled(enabled);
+    // The display boxes are disabled so that nobody types into them, but the operator must read
+    // them from a step away: their text stays dark.
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     palette.color(QPalette::Active, QPalette::Text));
+    box->setPalette(palette);
     return box;
 }
 

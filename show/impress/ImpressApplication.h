@@ -8,6 +8,9 @@
 
 namespace show::impress {
 
+// The show window's title begins with this, followed by the file's name.
+inline const QString kShowWindowTitlePrefix = QStringLiteral("Quenvar Show - ");
+
 // Connects a new application object to the office of this run, starting the office first when it
 // is not running (or has died). Throws platform::Failure when it cannot.
 std::shared_ptr<PpApplication> createImpressApplication();

@@ -1,0 +1,221 @@
+// The Impress backend driven directly through the presentation-program interface, on a real
+// office and a virtual X server (run-on-xvfb.sh). What the show does is read back from the X
+// server: the show window's rectangle and the colour of the slide at its centre.
+#include "show/impress/ImpressApplication.h"
+#include "XScreen.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QThread>
+
+using namespace std::chrono_literals;
+using show::PpApplication;
+using show::PpPresentation;
+
+namespace {
+
+const QString kImpress = QStringLiteral("LibreOffice Impress");
+// Left 769, Top 0, Width 768 points: the right half of the 2048 x 768 screen, 4/3 pixels a point.
+const QRect kSecondDisplay(1025, 0, 1024, 768);
+const QPoint kCentre = kSecondDisplay.center();
+const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
+
+// One show for the whole program: the office is started once, as in a run of Quenvar.
+struct Show {
+    std::shared_ptr<PpApplication> app;
+    std::shared_ptr<PpPresentation> pres;
+};
+
+Show load(const QString& file, float left = 769, float top = 0, float width = 768) {
+    Show show;
+    show.app = show::impress::createImpressApplication();
+    show.app->setVisible(true);
+    show.pres = show.app->Presentations()->Open(file);
+    show.pres->SlideShowSettings()->Run();
+    auto window = show.pres->SlideShowWindow();
+    window->setLeft(left);
+    window->setTop(top);
+    window->setWidth(width);
+    return show;
+}
+
+int32_t shownIndex(const Show& show) {
+    return show.pres->SlideShowWindow()->View()->Slide()->SlideIndex();
+}
+
+void expectSlide(const Show& show, int slide) {
+    EXPECT_EQ(shownIndex(show), slide);
+    const QColor seen = e2e::waitForColour(kCentre, e2e::slideColour(slide));
+    EXPECT_TRUE(e2e::sameColour(seen, e2e::slideColour(slide)))
+        << "slide " << slide << " is not on the screen: its centre is "
+        << seen.name().toStdString();
+}
+
+// Runs a call that must fail with the presentation program as the source; returns the text.
+template <typename Call> QString failure(Call call) {
+    try {
+        call();
+    } catch (const platform::Failure& failure) {
+        EXPECT_EQ(failure.source(), kImpress);
+        return failure.description();
+    }
+    ADD_FAILURE() << "the call did not fail";
+    return {};
+}
+
+class ImpressBackend : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_show = load(e2e::deck(QStringLiteral("deck.ppt"))); }
+    static void TearDownTestSuite() { s_show = {}; }
+    static Show s_show;
+};
+
+Show ImpressBackend::s_show;
+
+TEST_F(ImpressBackend, PlacesTheShowOnTheSecondDisplayWithoutFrameOrBars) {
+    const auto rect = e2e::waitForWindowRect(kShowTitle, kSecondDisplay);
+    ASSERT_TRUE(rect.has_value()) << "no show window on the screen";
+    EXPECT_EQ(*rect, kSecondDisplay);
+    expectSlide(s_show, 1);
+    // Slide colour right up to the window's edges: no menu, tool bar, side bar or frame.
+    for (QPoint corner : {QPoint(1035, 10), QPoint(2038, 10), QPoint(1035, 757), QPoint(2038, 757)})
+        EXPECT_TRUE(e2e::sameColour(e2e::pixelAt(corner), e2e::slideColour(1)))
+            << corner.x() << "," << corner.y() << " is "
+            << e2e::pixelAt(corner).name().toStdString();
+    // Nothing of the office shows on the operator's display.
+    EXPECT_TRUE(e2e::sameColour(e2e::pixelAt({512, 384}), e2e::pixelAt({5, 5})));
+    EXPECT_EQ(s_show.pres->Slides()->Count(), 5);
+    EXPECT_EQ(s_show.pres->Application()->ActivePresentation()->Slides()->Item(1)->SlideIndex(), 1);
+}
+
+TEST_F(ImpressBackend, MovesAsAClickWould) {
+    auto window = s_show.pres->SlideShowWindow();
+    window->Activate();
+    window->View()->GotoSlide(1, true);
+    expectSlide(s_show, 1);
+    s_show.pres->SlideShowWindow()->View()->Next();
+    expectSlide(s_show, 2);
+    s_show.pres->SlideShowWindow()->View()->Next();
+    expectSlide(s_show, 3);
+    s_show.pres->SlideShowWindow()->View()->Previous();
+    expectSlide(s_show, 2);
+    s_show.pres->SlideShowWindow()->View()->GotoSlide(4, true);
+    expectSlide(s_show, 4);
+    // Previous on the first slide stays there.
+    s_show.pres->SlideShowWindow()->View()->GotoSlide(1, true);
+    s_show.pres->SlideShowWindow()->View()->Previous();
+    expectSlide(s_show, 1);
+}
+
+TEST_F(ImpressBackend, RefusesSlidesOutsideThePresentation) {
+    auto view = s_show.pres->SlideShowWindow()->View();
+    view->GotoSlide(2, true);
+    for (int32_t index : {0, 6, -1})
+        EXPECT_TRUE(
+            failure([&] { view->GotoSlide(index, true); }).contains(QLatin1String("1 to 5")));
+    expectSlide(s_show, 2);
+    failure([&] { s_show.pres->Slides()->Item(6); });
+}
+
+TEST_F(ImpressBackend, ReportsNoSlideInViewPastTheEnd) {
+    auto view = s_show.pres->SlideShowWindow()->View();
+    view->GotoSlide(5, true);
+    expectSlide(s_show, 5);
+    view->Next();
+    EXPECT_TRUE(
+        failure([&] { view->Slide(); }).contains(QLatin1String("No slide is currently in view")));
+    // Further clicks keep the end screen, and each reading fails alike.
+    view->Next();
+    failure([&] { view->Slide(); });
+    EXPECT_TRUE(s_show.pres->SlideShowWindow() != nullptr);
+    // Back from the end: Previous returns to the last slide, Goto to any.
+    view->Previous();
+    expectSlide(s_show, 5);
+    view->Next();
+    failure([&] { view->Slide(); });
+    view->GotoSlide(1, true);
+    expectSlide(s_show, 1);
+}
+
+TEST_F(ImpressBackend, FollowsTheDisplayNumbersAndTheSlideAspect) {
+    auto window = s_show.pres->SlideShowWindow();
+    window->setLeft(0);
+    window->setTop(0);
+    window->setWidth(600);
+    EXPECT_TRUE(e2e::waitForWindowRect(kShowTitle, QRect(0, 0, 800, 600)));
+    // 16-bit extremes must not break the office or the window.
+    window->setLeft(-32768);
+    window->setWidth(-32768);
+    EXPECT_EQ(window->Left(), -32768.0f);
+    window->setLeft(769);
+    window->setTop(0);
+    window->setWidth(768);
+    EXPECT_TRUE(e2e::waitForWindowRect(kShowTitle, kSecondDisplay));
+    expectSlide(s_show, shownIndex(s_show));
+}
+
+TEST(ImpressFiles, OpensEveryFormatOfTheDialog) {
+    for (const char* name : {"deck.pptx", "deck.odp", "deck.pps"}) {
+        SCOPED_TRACE(name);
+        auto app = show::impress::createImpressApplication();
+        auto pres = app->Presentations()->Open(e2e::deck(QLatin1String(name)));
+        EXPECT_EQ(pres->Slides()->Count(), 5);
+        EXPECT_EQ(app->ActivePresentation(), pres);
+    }
+}
+
+TEST(ImpressFiles, FailsPlainlyOnFilesItCannotShow) {
+    auto app = show::impress::createImpressApplication();
+    auto presentations = app->Presentations();
+    EXPECT_TRUE(failure([&] {
+                    presentations->Open(e2e::deck(QStringLiteral("missing.ppt")));
+                }).contains(QLatin1String("does not exist")));
+    EXPECT_TRUE(
+        failure([&] { presentations->Open(e2e::workDir()); }).contains(QLatin1String("folder")));
+    EXPECT_TRUE(failure([&] {
+                    presentations->Open(e2e::deck(QStringLiteral("damaged.pptx")));
+                }).contains(QLatin1String("could not be opened")));
+    const QString notes =
+        failure([&] { presentations->Open(e2e::deck(QStringLiteral("notes.txt"))); });
+    EXPECT_TRUE(notes.contains(QLatin1String("not a presentation"))) << notes.toStdString();
+    // The office still serves after all that.
+    EXPECT_EQ(presentations->Open(e2e::deck(QStringLiteral("deck.ppt")))->Slides()->Count(), 5);
+}
+
+// Runs last: it takes the office down.
+TEST(ImpressOffice, RecoversFromAStoppedAndFromAKilledOffice) {
+    Show show = load(e2e::deck(QStringLiteral("deck.pptx")));
+    // The shows of the tests before still stand at the same place; which one is on top is the
+    // window manager's choice, so only the index is checked here.
+    EXPECT_EQ(shownIndex(show), 1);
+
+    e2e::signalOffice(SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(failure([&] {
+                    show.pres->SlideShowWindow()->View()->Next();
+                }).contains(QLatin1String("stopped answering")));
+    EXPECT_LT(clock.elapsed(), 8000);
+    // Every later call on the lost office fails at once.
+    clock.restart();
+    failure([&] { show.pres->SlideShowWindow(); });
+    EXPECT_LT(clock.elapsed(), 100);
+
+    // The next Load Show puts the hung office down and starts another.
+    show = load(e2e::deck(QStringLiteral("deck.ppt")));
+    expectSlide(show, 1);
+    show.pres->SlideShowWindow()->View()->Next();
+    expectSlide(show, 2);
+
+    e2e::signalOffice(SIGKILL);
+    clock.restart();
+    EXPECT_TRUE(failure([&] {
+                    show.pres->SlideShowWindow()->View()->Next();
+                }).contains(QLatin1String("has closed")));
+    EXPECT_LT(clock.elapsed(), 6000);
+    show = load(e2e::deck(QStringLiteral("deck.ppt")));
+    expectSlide(show, 1);
+}
+
+} // namespace

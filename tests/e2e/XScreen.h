@@ -1,0 +1,40 @@
+// What the X server shows, asked of the X server itself (xwininfo, ImageMagick's import) rather
+// than of the backend under test, and the office processes of this test run. For the end-to-end
+// tests, which run under run-on-xvfb.sh.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <QColor>
+#include <QList>
+#include <QRect>
+#include <QString>
+
+namespace e2e {
+
+// The folder run-on-xvfb.sh made for this run.
+QString workDir();
+QString deck(const QString& name);
+
+// The colour of one pixel of the root window.
+QColor pixelAt(QPoint point);
+// Close enough to tell the decks' slides apart after scaling and colour conversion.
+bool sameColour(const QColor& a, const QColor& b);
+// Waits until the pixel has the colour; returns the last colour seen.
+QColor waitForColour(QPoint point, const QColor& colour,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// The on-screen rectangle of the mapped top-level window whose name contains part, if any.
+std::optional<QRect> windowRect(const QString& part);
+std::optional<QRect>
+waitForWindowRect(const QString& part, const QRect& wanted,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// soffice.bin processes started under this run's folder.
+QList<qint64> officePids();
+void signalOffice(int signal);
+
+// The decks' slide colours, slide 1 first.
+QColor slideColour(int slide);
+
+} // namespace e2e

@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Writes the end-to-end test deck: a flat ODP of five 4:3 slides, each filled with a colour of its
+own so that the slide shown can be told from one screen pixel. The caller converts it to .ppt and
+.pptx with the office itself."""
+import sys
+
+COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
+
+
+def deck(colours):
+    styles = "".join(
+        f'<style:style style:name="dp{i}" style:family="drawing-page">'
+        f'<style:drawing-page-properties draw:background-size="full" draw:fill="solid" '
+        f'draw:fill-color="{c}"/></style:style>'
+        for i, c in enumerate(colours, 1))
+    pages = "".join(
+        f'<draw:page draw:name="Slide{i}" draw:style-name="dp{i}" '
+        f'draw:master-page-name="Default"/>'
+        for i in range(1, len(colours) + 1))
+    return f"""<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:presentation="urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
+ office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.presentation">
+<office:styles/>
+<office:automatic-styles>
+<style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm"
+ fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
+ fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>
+{styles}
+</office:automatic-styles>
+<office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/>
+</office:master-styles>
+<office:body><office:presentation>{pages}</office:presentation></office:body>
+</office:document>
+"""
+
+
+if __name__ == "__main__":
+    with open(sys.argv[1], "w", encoding="utf-8") as out:
+        out.write(deck(COLOURS))

@@ -1,6 +1,6 @@
 #include "display/ScreenDialog.h"
 
-#include "display/WrappingButton.h"
+#include "platform/WrappingButton.h"
 #include "platform/Units.h"
 
 #include <iterator>
@@ -61,7 +61,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, qreal poin
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    return place(new WrappingButton(text, parent), name, geometry);
+    return place(new platform::WrappingButton(text, parent), name, geometry);
 }
 
 } // namespace

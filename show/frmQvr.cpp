@@ -1,6 +1,6 @@
 #include "show/frmQvr.h"
 
-#include "display/WrappingButton.h"
+#include "platform/WrappingButton.h"
 #include "platform/Conversion.h"
 #include "platform/Forms.h"
 #include "platform/MessageBox.h"
@@ -73,7 +73,7 @@ QLineEdit* textBox(QWidget* parent, const char* name, QRect twips, bool centred,
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect twips) {
-    return place(new display::WrappingButton(caption, parent), name, twips.x(), twips.y(),
+    return place(new platform::WrappingButton(caption, parent), name, twips.x(), twips.y(),
                  twips.width(), twips.height());
 }
 

@@ -1,7 +1,7 @@
 // The display numbers window: its layout, its life from showing to OK or Cancel, and what OK makes
 // of the three boxes.
 
-#include "display/WrappingButton.h"
+#include "platform/WrappingButton.h"
 #include "ScreenFixture.h"
 
 #include <QApplication>
@@ -74,7 +74,7 @@ void FrmScreenTest::captionsFitTheirControls() {
         return area.contains(needed) ? needed.height() / control->fontMetrics().lineSpacing() : 0;
     };
     QMap<QString, int> counted;
-    for (auto* button : f.screen->window()->findChildren<display::WrappingButton*>())
+    for (auto* button : f.screen->window()->findChildren<platform::WrappingButton*>())
         counted[button->objectName()] =
             lines(button, button->captionRect(), button->textFlags(), button->text());
     for (auto* label : f.screen->window()->findChildren<QLabel*>())

@@ -1,9 +1,9 @@
-#include "display/WrappingButton.h"
+#include "platform/WrappingButton.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-namespace display {
+namespace platform {
 
 WrappingButton::WrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
 
@@ -39,4 +39,4 @@ void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
     painter.drawItemText(area, textFlags(), palette(), isEnabled(), text(), QPalette::ButtonText);
 }
 
-} // namespace display
+} // namespace platform

@@ -7,7 +7,7 @@
 
 #include <QPushButton>
 
-namespace display {
+namespace platform {
 
 class WrappingButton : public QPushButton {
     Q_OBJECT
@@ -24,4 +24,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-} // namespace display
+} // namespace platform

@@ -1,0 +1,201 @@
+// The real control window driving the real office on a virtual two-display X server
+// (run-on-xvfb.sh). What the show does is read back from the X server; what the operator sees is
+// read from the window's own boxes. Prints the timing figures of Load Show and Next Slide.
+#include "platform/Forms.h"
+#include "platform/MessageBox.h"
+#include "show/frmQvr.h"
+#include "show/impress/ImpressApplication.h"
+#include "XScreen.h"
+
+#include <algorithm>
+#include <csignal>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QRect kSecondDisplay(1025, 0, 1024, 768);
+const QPoint kCentre = kSecondDisplay.center();
+
+class DeckPrompt final : public platform::FilePrompt {
+public:
+    std::optional<QString> askOpenFile(QWidget*, const QString&, const QString&,
+                                       const QString&) override {
+        return answer;
+    }
+    QString answer;
+};
+
+// Stays open, as a real box does, until the test dismisses it or holdMs pass; the event loop runs
+// meanwhile, so timer ticks arrive while it is open.
+class HoldingBox final : public platform::MessageBox {
+public:
+    void show(const QString& text) override {
+        texts << text;
+        ++m_open;
+        maxOpen = std::max(maxOpen, m_open);
+        QEventLoop loop;
+        QTimer::singleShot(holdMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        --m_open;
+    }
+    bool isOpen() const override { return m_open > 0; }
+
+    QStringList texts;
+    int holdMs = 0;
+    int maxOpen = 0;
+
+private:
+    int m_open = 0;
+};
+
+double median(QList<qint64> values) {
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+class tst_ImpressWindow : public QObject {
+    Q_OBJECT
+
+private:
+    DeckPrompt m_prompt;
+    HoldingBox m_box;
+    platform::Forms m_forms;
+    std::unique_ptr<show::frmQvr> m_window;
+
+    template <typename W = QLineEdit> W* find(const char* name) {
+        return m_window->findChild<W*>(QLatin1String(name));
+    }
+    QString slideNum() { return find("txtSlideNum")->text(); }
+    bool showing(int slide) {
+        return e2e::sameColour(e2e::waitForColour(kCentre, e2e::slideColour(slide)),
+                               e2e::slideColour(slide));
+    }
+    qint64 timedClick(const char* button) {
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+        return clock.elapsed();
+    }
+
+private slots:
+    void initTestCase() {
+        show::frmQvr::Seams seams;
+        seams.createObject = [](const QString&) {
+            return show::impress::createImpressApplication();
+        };
+        seams.filePrompt = &m_prompt;
+        seams.messageBox = &m_box;
+        seams.forms = &m_forms;
+        seams.endProgram = [] {};
+        m_window = std::make_unique<show::frmQvr>(std::move(seams));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void loadShowPlacesTheShowAndFillsTheBoxes() {
+        m_prompt.answer = e2e::deck(QStringLiteral("deck.ppt"));
+        const qint64 cold = timedClick("cmdLoadShow");
+        // No interval typed: the show runs all the same, then the window asks for one.
+        QCOMPARE(m_box.texts, QStringList{QStringLiteral(
+                                  "Please enter timer interval before loading PPT file.")});
+        QCOMPARE(slideNum(), QStringLiteral("1"));
+        QCOMPARE(find("txtTotalslides")->text(), QStringLiteral("5"));
+        const auto rect =
+            e2e::waitForWindowRect(show::impress::kShowWindowTitlePrefix, kSecondDisplay);
+        QVERIFY(rect.has_value());
+        QCOMPARE(*rect, kSecondDisplay);
+        QVERIFY(showing(1));
+        // The control window still answers.
+        QVERIFY(m_window->isVisible());
+
+        m_box.texts.clear();
+        const qint64 warm = timedClick("cmdLoadShow");
+        QCOMPARE(slideNum(), QStringLiteral("1"));
+        qInfo("FIGURE load-show-cold-ms %lld", cold);
+        qInfo("FIGURE load-show-warm-ms %lld", warm);
+        m_box.texts.clear();
+    }
+
+    void navigationMovesTheShowAndTheNumber() {
+        QList<qint64> nextTimes;
+        for (int slide = 2; slide <= 4; ++slide) {
+            nextTimes << timedClick("cmdNextSlide");
+            QCOMPARE(slideNum(), QString::number(slide));
+            QVERIFY(showing(slide));
+        }
+        timedClick("cmdPreviousSlide");
+        QCOMPARE(slideNum(), QStringLiteral("3"));
+        QVERIFY(showing(3));
+        find("txtGotoSlide")->setText(QStringLiteral("5"));
+        timedClick("cmdGoto");
+        QCOMPARE(slideNum(), QStringLiteral("5"));
+        QVERIFY(showing(5));
+        find("txtGotoSlide")->setText(QStringLiteral("9"));
+        timedClick("cmdGoto");
+        QCOMPARE(m_box.texts.size(), 1);
+        QVERIFY(m_box.texts.first().startsWith(QLatin1String("LibreOffice Impress ")));
+        QCOMPARE(slideNum(), QStringLiteral("5"));
+        m_box.texts.clear();
+        find("txtGotoSlide")->setText(QStringLiteral("1"));
+        timedClick("cmdGoto");
+        QVERIFY(showing(1));
+        nextTimes << timedClick("cmdNextSlide");
+        nextTimes << timedClick("cmdNextSlide");
+        QCOMPARE(slideNum(), QStringLiteral("3"));
+        QVERIFY(m_box.texts.isEmpty());
+        qInfo("FIGURE next-slide-median-ms %.0f", median(nextTimes));
+    }
+
+    void timerAdvancesAndTheEndGivesOneMessage() {
+        find("Text1")->setText(QStringLiteral("1"));
+        timedClick("cmdLoadShow");
+        QCOMPARE(slideNum(), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("2"), 3000);
+        QVERIFY(showing(2));
+        QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("5"), 6000);
+        QVERIFY(showing(5));
+        // Past the last slide: one box, held open over several ticks, and no box on top of it.
+        m_box.holdMs = 3500;
+        QTRY_VERIFY_WITH_TIMEOUT(!m_box.texts.isEmpty(), 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_box.isOpen(), 6000);
+        QCOMPARE(m_box.maxOpen, 1);
+        QCOMPARE(m_box.texts.size(), 1);
+        QVERIFY(m_box.texts.first().contains(QLatin1String("No slide is currently in view")));
+        m_box.holdMs = 0;
+        find("Text1")->setText(QString());
+    }
+
+    void aKilledOfficeGivesOneMessageAndTheNextLoadShowWorks() {
+        e2e::signalOffice(SIGKILL);
+        m_box.texts.clear();
+        QElapsedTimer clock;
+        clock.start();
+        timedClick("cmdNextSlide");
+        QVERIFY(clock.elapsed() < 6000);
+        QVERIFY(!m_box.texts.isEmpty());
+        QVERIFY(m_box.texts.first().contains(QLatin1String("has closed")));
+        const int afterPress = m_box.texts.size();
+        QVERIFY(afterPress <= 2); // the press, and at most one tick of the running timer
+
+        m_box.texts.clear();
+        find("Text1")->setText(QStringLiteral("100"));
+        m_prompt.answer = e2e::deck(QStringLiteral("deck.pptx"));
+        timedClick("cmdLoadShow");
+        QVERIFY2(m_box.texts.isEmpty(), qPrintable(m_box.texts.join(QLatin1Char('|'))));
+        QCOMPARE(slideNum(), QStringLiteral("1"));
+        QVERIFY(showing(1));
+        timedClick("cmdNextSlide");
+        QCOMPARE(slideNum(), QStringLiteral("2"));
+        QVERIFY(showing(2));
+    }
+};
+
+QTEST_MAIN(tst_ImpressWindow)
+#include "tst_ImpressWindow.moc"

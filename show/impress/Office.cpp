@@ -72,8 +72,9 @@ std::shared_ptr<Office> Office::connect() {
     OfficeProcess& process = officeProcess();
     process.kill();
     QString reason;
+    // No office to start: nothing of the presentation program exists to report it, so Quenvar does.
     if (!process.start(&reason))
-        throw platform::Failure(kImpressName, reason);
+        throw platform::Failure(platform::kProgramName, reason);
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (office->tryResolve(kCallTimeout))

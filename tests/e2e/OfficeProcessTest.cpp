@@ -104,11 +104,13 @@ TEST(OfficeProcess, PutsDownTheHungOfficeOfItsProfileOnly) {
     const OfficeProcess office(dir.path() + QStringLiteral("/mine"));
     const OfficeProcess other(dir.path() + QStringLiteral("/other"));
     // Stand-ins for soffice.bin, which runs on after its launcher ended: each carries its
-    // profile argument, as the office does.
+    // profile argument, as the office does. Two commands, so that bash cannot hand its process over
+    // to sleep and lose the argument.
     auto standIn = [](const OfficeProcess& profile) {
         auto process = std::make_unique<QProcess>();
-        process->start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("sleep 30"),
-                                                profile.arguments().first()});
+        process->start(QStringLiteral("bash"),
+                       {QStringLiteral("-c"), QStringLiteral("sleep 30; exit 0"),
+                        profile.arguments().first()});
         EXPECT_TRUE(process->waitForStarted());
         return process;
     };

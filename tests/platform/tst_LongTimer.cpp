@@ -25,6 +25,23 @@ private:
     std::chrono::steady_clock::time_point m_now{std::chrono::hours(1000)};
 };
 
+// A timer on a fake clock; after() moves the clock on, checks, and returns the ticks so far.
+struct Rig {
+    FakeClock clock;
+    LongTimer timer{&clock};
+    QSignalSpy ticks{&timer, &LongTimer::Timer};
+    explicit Rig(float interval = 0.0f, bool on = true) {
+        timer.setEnabled(on);
+        if (interval != 0.0f)
+            timer.setInterval(interval);
+    }
+    template <typename D> int after(D by) {
+        clock.advance(by);
+        timer.check();
+        return int(ticks.count());
+    }
+};
+
 using Seconds = std::chrono::duration<double>;
 
 } // namespace
@@ -32,178 +49,97 @@ using Seconds = std::chrono::duration<double>;
 class TestLongTimer : public QObject {
     Q_OBJECT
 private slots:
-    void offUntilSwitchedOn();
     void ticksOncePerInterval();
+    void switchingOffStopsAndOnRestarts();
+    void newIntervalRestartsTheCount();
+    void lateTickIsDeliveredOnce();
     void noDriftWhenEveryTickIsLate();
     void noDriftOverManyHoursWithAnInexactInterval();
-    void lateTickIsDeliveredOnce();
-    void newIntervalRestartsTheCount();
-    void switchingOffStopsAndOnRestarts();
     void zeroOrNegativeGivesNoTicks_data();
     void zeroOrNegativeGivesNoTicks();
     void intervalBeyondQTimerRange();
-    void largestFloatIntervalNeverTicks();
-    void tinyIntervalIsBounded();
+    void extremeIntervals();
     void tickMayReenterDuringItsHandler();
     void qtimerDrivesTicks();
 };
 
-void TestLongTimer::offUntilSwitchedOn() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    QCOMPARE(timer.Enabled(), false);
-    QCOMPARE(timer.interval(), 0.0f);
-    timer.setInterval(1.0f);
-    QCOMPARE(timer.interval(), 1.0f);
-    QCOMPARE(timer.armedMilliseconds(), -1);
-    clock.advance(10s);
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
+void TestLongTimer::ticksOncePerInterval() {
+    Rig r(10.0f);
+    QCOMPARE(r.timer.armedMilliseconds(), 10000);
+    QCOMPARE(r.after(9999ms), 0);
+    QCOMPARE(r.timer.armedMilliseconds(), 1);
+    QCOMPARE(r.after(1ms), 1);
+    QCOMPARE(r.timer.armedMilliseconds(), 10000);
+    QCOMPARE(r.after(0ms), 1); // checking again at the same moment delivers nothing more
+    QCOMPARE(r.after(10s), 2);
 }
 
-void TestLongTimer::ticksOncePerInterval() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(10.0f);
-    QCOMPARE(timer.armedMilliseconds(), 10000);
+void TestLongTimer::switchingOffStopsAndOnRestarts() {
+    Rig r(0.0f, false);
+    r.timer.setInterval(5.0f);
+    QCOMPARE(r.timer.armedMilliseconds(), -1);
+    QCOMPARE(r.after(3s), 0);
+    r.timer.setEnabled(true); // counting starts here, not when the interval was set
+    QCOMPARE(r.after(4s), 0);
+    QCOMPARE(r.after(1s), 1);
+    r.timer.setEnabled(false);
+    QCOMPARE(r.timer.armedMilliseconds(), -1);
+    QCOMPARE(r.after(60s), 1);
+    r.timer.setEnabled(true);
+    QCOMPARE(r.after(4s), 1);
+    QCOMPARE(r.after(1s), 2);
+}
 
-    clock.advance(9999ms);
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
-    QCOMPARE(timer.armedMilliseconds(), 1);
-    clock.advance(1ms);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    QCOMPARE(timer.armedMilliseconds(), 10000);
-    // Checking again at the same moment delivers nothing more.
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    clock.advance(10s);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
+void TestLongTimer::newIntervalRestartsTheCount() {
+    Rig r(10.0f);
+    QCOMPARE(r.after(25s), 1);
+    // Counting starts afresh from this moment: the next tick is at 25 + 4 s.
+    r.timer.setInterval(4.0f);
+    QCOMPARE(r.after(3999ms), 1);
+    QCOMPARE(r.after(1ms), 2);
+    // The same value set again restarts as well, as a second Load Show does.
+    r.clock.advance(3s);
+    r.timer.setInterval(4.0f);
+    QCOMPARE(r.after(1s), 2);
+    QCOMPARE(r.after(3s), 3);
+}
+
+void TestLongTimer::lateTickIsDeliveredOnce() {
+    // A modal box held the loop for 11 s: five ticks were due, one is delivered, and the next
+    // falls on the next multiple, 12 s, not 11 s + 2 s.
+    Rig r(2.0f);
+    QCOMPARE(r.after(11s), 1);
+    QCOMPARE(r.after(0s), 1);
+    QCOMPARE(r.timer.armedMilliseconds(), 1000);
+    QCOMPARE(r.after(1s), 2);
 }
 
 void TestLongTimer::noDriftWhenEveryTickIsLate() {
     // Each tick is seen 300 ms late, as a busy event loop would. Restarting from the tick would
     // lose one tick in every 34; ten hours at 10 s must still give exactly 3600.
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(10.0f);
-    Seconds elapsed{0};
-    const Seconds end = 10h;
-    while (elapsed < end) {
-        const Seconds wait{timer.armedMilliseconds() / 1000.0 + 0.3};
-        clock.advance(wait);
+    Rig r(10.0f);
+    for (Seconds elapsed{0}; elapsed < 10h;) {
+        const Seconds wait{r.timer.armedMilliseconds() / 1000.0 + 0.3};
         elapsed += wait;
-        timer.check();
+        r.after(wait);
     }
-    QCOMPARE(ticks.count(), 3600);
+    QCOMPARE(r.ticks.count(), 3600);
 }
 
 void TestLongTimer::noDriftOverManyHoursWithAnInexactInterval() {
     // 0.1 has no exact binary form and the QTimer counts whole milliseconds; over 12 hours the
-    // ticks still come at the multiples of the interval set.
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(0.1f);
-    const double interval = double(0.1f);
+    // last tick still comes within a millisecond (the arming resolution) after its multiple.
+    Rig r(0.1f);
     const long long expected = 12 * 3600 * 10;
+    const double due = expected * double(0.1f);
     Seconds elapsed{0};
-    while (ticks.count() < expected) {
-        const Seconds wait{timer.armedMilliseconds() / 1000.0};
-        clock.advance(wait);
+    while (r.ticks.count() < expected) {
+        const Seconds wait{r.timer.armedMilliseconds() / 1000.0};
         elapsed += wait;
-        timer.check();
+        r.after(wait);
     }
-    // The last tick came within a millisecond (the arming resolution) after its multiple.
-    QVERIFY(elapsed.count() >= expected * interval);
-    QVERIFY2(elapsed.count() < expected * interval + 0.0011,
-             qPrintable(QString::number(elapsed.count() - expected * interval)));
-}
-
-void TestLongTimer::lateTickIsDeliveredOnce() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(2.0f);
-    // A modal box held the loop for 11 s: five ticks were due, one is delivered.
-    clock.advance(11s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    // The next one falls on the next multiple, 12 s, not 11 s + 2 s.
-    QCOMPARE(timer.armedMilliseconds(), 1000);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
-}
-
-void TestLongTimer::newIntervalRestartsTheCount() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(10.0f);
-    clock.advance(25s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    // Counting starts afresh from this moment: the next tick is at 25 + 4 s.
-    timer.setInterval(4.0f);
-    QCOMPARE(timer.interval(), 4.0f);
-    clock.advance(3999ms);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    clock.advance(1ms);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
-    // The same value set again restarts as well, as a second Load Show does.
-    clock.advance(3s);
-    timer.setInterval(4.0f);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
-    clock.advance(3s);
-    timer.check();
-    QCOMPARE(ticks.count(), 3);
-}
-
-void TestLongTimer::switchingOffStopsAndOnRestarts() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setInterval(5.0f);
-    clock.advance(3s);
-    timer.setEnabled(true); // counting starts here, not when the interval was set
-    clock.advance(4s);
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-
-    timer.setEnabled(false);
-    QCOMPARE(timer.armedMilliseconds(), -1);
-    clock.advance(60s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    QCOMPARE(timer.interval(), 5.0f);
-
-    timer.setEnabled(true);
-    clock.advance(4s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
+    QVERIFY2(elapsed.count() >= due && elapsed.count() < due + 0.0011,
+             qPrintable(QString::number(elapsed.count() - due)));
 }
 
 void TestLongTimer::zeroOrNegativeGivesNoTicks_data() {
@@ -215,124 +151,70 @@ void TestLongTimer::zeroOrNegativeGivesNoTicks_data() {
 
 void TestLongTimer::zeroOrNegativeGivesNoTicks() {
     QFETCH(float, interval);
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(3.0f);
-    timer.setInterval(interval);
-    QCOMPARE(timer.Enabled(), true);
-    QCOMPARE(timer.armedMilliseconds(), -1);
-    clock.advance(1h);
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
+    Rig r(3.0f);
+    r.timer.setInterval(interval);
+    QCOMPARE(r.timer.armedMilliseconds(), -1);
+    QCOMPARE(r.after(1h), 0);
     // A positive interval afterwards starts counting from when it was set.
-    timer.setInterval(3.0f);
-    clock.advance(3s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
+    r.timer.setInterval(3.0f);
+    QCOMPARE(r.after(3s), 1);
 }
 
 void TestLongTimer::intervalBeyondQTimerRange() {
-    // 30 days: more milliseconds than an int holds (24.8 days).
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(30.0f * 24 * 3600);
+    // 30 days: more milliseconds than an int holds (24.8 days). The QTimer is armed for a
+    // bounded while and re-reads the clock.
+    Rig r(30.0f * 24 * 3600);
     for (int hour = 0; hour < 30 * 24 - 1; ++hour) {
-        QVERIFY(timer.armedMilliseconds() > 0);
-        QVERIFY(timer.armedMilliseconds() <= LongTimer::kMaxArmMilliseconds);
-        clock.advance(1h);
-        timer.check();
+        QVERIFY(r.timer.armedMilliseconds() > 0);
+        QVERIFY(r.timer.armedMilliseconds() <= LongTimer::kMaxArmMilliseconds);
+        r.after(1h);
     }
-    clock.advance(59min + 59s);
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    // The second one falls at 60 days.
-    clock.advance(30 * 24h - 1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 1);
-    clock.advance(1s);
-    timer.check();
-    QCOMPARE(ticks.count(), 2);
+    QCOMPARE(r.after(59min + 59s), 0);
+    QCOMPARE(r.after(1s), 1);
+    QCOMPARE(r.after(30 * 24h - 1s), 1);
+    QCOMPARE(r.after(1s), 2);
 }
 
-void TestLongTimer::largestFloatIntervalNeverTicks() {
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(std::numeric_limits<float>::max());
-    QCOMPARE(timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
-    clock.advance(std::chrono::hours(24 * 365 * 100));
-    timer.check();
-    QCOMPARE(ticks.count(), 0);
-    QCOMPARE(timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
-    timer.setInterval(std::numeric_limits<float>::infinity());
-    QCOMPARE(timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
-}
-
-void TestLongTimer::tinyIntervalIsBounded() {
+void TestLongTimer::extremeIntervals() {
+    // The largest float never ticks and cannot overflow the reckoning.
+    Rig huge(std::numeric_limits<float>::max());
+    QCOMPARE(huge.after(std::chrono::hours(24 * 365 * 100)), 0);
+    QCOMPARE(huge.timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
+    huge.timer.setInterval(std::numeric_limits<float>::infinity());
+    QCOMPARE(huge.timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
     // A microsecond interval must not spin the event loop: ticks come at most once a millisecond.
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(1e-6f);
-    QCOMPARE(timer.armedMilliseconds(), 1);
-    for (int i = 0; i < 100; ++i) {
-        clock.advance(1ms);
-        timer.check();
-    }
-    QCOMPARE(ticks.count(), 100);
-    timer.check();
-    QCOMPARE(ticks.count(), 100);
+    Rig tiny(1e-6f);
+    QCOMPARE(tiny.timer.armedMilliseconds(), 1);
+    for (int i = 0; i < 100; ++i)
+        tiny.after(1ms);
+    QCOMPARE(tiny.after(0ms), 100);
 }
 
 void TestLongTimer::tickMayReenterDuringItsHandler() {
     // A tick's handler may open a modal box, which runs the event loop; the timer is armed again
     // before the signal, so ticks go on meanwhile.
-    FakeClock clock;
-    LongTimer timer(&clock);
-    int depth = 0;
-    int maxDepth = 0;
-    int count = 0;
-    connect(&timer, &LongTimer::Timer, this, [&] {
-        ++depth;
-        ++count;
-        maxDepth = std::max(maxDepth, depth);
-        QCOMPARE(timer.armedMilliseconds(), 1000);
-        if (count == 1) {
-            clock.advance(1s);
-            timer.check();
-        }
+    Rig r(1.0f);
+    int depth = 0, maxDepth = 0, count = 0;
+    connect(&r.timer, &LongTimer::Timer, this, [&] {
+        maxDepth = std::max(maxDepth, ++depth);
+        QCOMPARE(r.timer.armedMilliseconds(), 1000);
+        if (++count == 1)
+            r.after(1s);
         --depth;
     });
-    timer.setEnabled(true);
-    timer.setInterval(1.0f);
-    clock.advance(1s);
-    timer.check();
+    r.after(1s);
     QCOMPARE(count, 2);
     QCOMPARE(maxDepth, 2);
 }
 
 void TestLongTimer::qtimerDrivesTicks() {
     // No check() here: the QTimer fires after the interval of real time, re-reads the (fake)
-    // clock and delivers the tick.
-    FakeClock clock;
-    LongTimer timer(&clock);
-    QSignalSpy ticks(&timer, &LongTimer::Timer);
-    timer.setEnabled(true);
-    timer.setInterval(0.02f);
-    clock.advance(20ms);
-    QVERIFY(ticks.wait(5000));
-    QCOMPARE(ticks.count(), 1);
-    // Without the fake clock moving, the QTimer's next firing finds nothing due.
-    QVERIFY(!ticks.wait(100));
+    // clock and delivers the tick; with the clock standing still, nothing more is due.
+    Rig r(0.02f);
+    r.clock.advance(20ms);
+    QVERIFY(r.ticks.wait(5000));
+    QCOMPARE(r.ticks.count(), 1);
+    QVERIFY(!r.ticks.wait(100));
 }
 
 QTEST_GUILESS_MAIN(TestLongTimer)

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace linereader {
 namespace {
 
@@ -18,6 +22,10 @@ void (*g_eventPass)() = noEventPass;
 
 void runEventPass() {
     g_eventPass();
+}
+
+bool eventPassInstalled() {
+    return g_eventPass != noEventPass;
 }
 
 constexpr int32_t kMaxBufferSize = 32767;
@@ -57,49 +65,88 @@ void foldInto(std::string& out, std::string_view text) {
                    [](char c) { return static_cast<char>(kFold[static_cast<unsigned char>(c)]); });
 }
 
-size_t findExact(std::string_view haystack, std::string_view needle) {
-    if (needle.empty())
-        return 0;
+// First c in data[0, size), or nullptr; memchr's contract. Lines are short, so memchr's call and
+// set-up cost more than the scan itself: 64 bytes are compared at a time inline instead, which
+// takes most lines in one step and so keeps the loop's exit predictable; memchr takes the tail.
+inline const char* findByte(const char* data, size_t size, char c) {
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    auto hits16 = [&](size_t at) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        return static_cast<uint64_t>(
+            static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted))));
+    };
+    size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        const uint64_t hits = hits16(at) | hits16(at + 16) << 16 | hits16(at + 32) << 32 |
+                              hits16(at + 48) << 48;
+        if (hits != 0)
+            return data + at + __builtin_ctzll(hits);
+    }
+    return static_cast<const char*>(std::memchr(data + at, c, size - at));
+#else
+    return static_cast<const char*>(std::memchr(data, c, size));
+#endif
+}
+
+// Position of a needle of one or two characters (a line break), or npos: a byte search for its
+// first character is much faster on short lines than a general substring search.
+inline size_t findShort(std::string_view haystack, std::string_view needle) {
     if (needle.size() > haystack.size())
         return std::string_view::npos;
     const char* data = haystack.data();
-    if (needle.size() <= 2) {
-        // Line breaks are one or two characters: memchr for the first one is much faster on
-        // short lines than a general substring search.
-        const size_t lastStart = haystack.size() - needle.size();
-        size_t from = 0;
-        while (from <= lastStart) {
-            const void* hit = std::memchr(data + from, needle[0], lastStart - from + 1);
-            if (!hit)
-                return std::string_view::npos;
-            const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
-            if (needle.size() == 1 || data[at + 1] == needle[1])
-                return at;
-            from = at + 1;
-        }
-        return std::string_view::npos;
+    const size_t lastStart = haystack.size() - needle.size();
+    size_t from = 0;
+    while (from <= lastStart) {
+        const char* hit = findByte(data + from, lastStart - from + 1, needle[0]);
+        if (!hit)
+            return std::string_view::npos;
+        const size_t at = static_cast<size_t>(hit - data);
+        if (needle.size() == 1 || data[at + 1] == needle[1])
+            return at;
+        from = at + 1;
     }
-    const void* hit = ::memmem(data, haystack.size(), needle.data(), needle.size());
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - data) : std::string_view::npos;
+    return std::string_view::npos;
 }
 
-// Whether the text may hold a character outside codes 32 to 126, eight bytes at a time: a byte
-// below 32 or from 127 on always sets a mark, and a rare false mark only costs the exact pass.
-bool mayHoldUnprintable(std::string_view text) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHigh = kOnes << 7;
-    uint64_t marks = 0;
-    size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        marks |= ((word - kOnes * 32) & ~word & kHigh) | (((word + kOnes) | word) & kHigh);
+size_t findExact(std::string_view haystack, std::string_view needle) {
+    if (needle.empty())
+        return 0;
+    if (needle.size() <= 2)
+        return findShort(haystack, needle);
+    if (needle.size() > haystack.size())
+        return std::string_view::npos;
+    const void* hit = ::memmem(haystack.data(), haystack.size(), needle.data(), needle.size());
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - haystack.data())
+               : std::string_view::npos;
+}
+
+// Whether the text holds a character outside codes 32 to 126. Most lines hold none, so the
+// check has to be much cheaper than the removal: sixteen bytes at a time where the processor
+// allows it, the last block overlapping the one before it instead of leaving a tail.
+bool holdsUnprintable(std::string_view text) {
+    const char* data = text.data();
+    const size_t size = text.size();
+#if defined(__SSE2__)
+    if (size >= 16) {
+        // As signed bytes, everything from 128 on is negative and so below 32 as well.
+        const __m128i space = _mm_set1_epi8(' ');
+        const __m128i del = _mm_set1_epi8('\x7f');
+        auto marks = [&](size_t at) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            return _mm_movemask_epi8(
+                _mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)));
+        };
+        int marked = marks(size - 16);
+        for (size_t at = 0; at + 16 < size; at += 16)
+            marked |= marks(at);
+        return marked != 0;
     }
-    for (; i < text.size(); ++i) {
-        const auto code = static_cast<unsigned char>(text[i]);
-        marks |= code < 32 || code > 126;
-    }
-    return marks != 0;
+#endif
+    bool marked = false;
+    for (size_t i = 0; i < size; ++i)
+        marked |= static_cast<unsigned char>(data[i]) - 32u > 126u - 32u;
+    return marked;
 }
 
 // Position of the first occurrence, or npos. An empty needle is found at the start of a non-empty
@@ -278,17 +325,12 @@ void Class1::cfCloseFile() {
 
 void Class1::csFillBuffer() {
     if (!m_EndOfFile) {
-        if (m_BufferSize < 1)
-            throw InvalidArgumentError("BufferSize is " + std::to_string(m_BufferSize) +
-                                       "; it must be at least 1.");
-        if (m_BufferSize > kMaxBufferSize)
-            throw OverflowError("Overflow: BufferSize is " + std::to_string(m_BufferSize) +
-                                "; it must not exceed 32767.");
+        if (m_BufferSize < 1 || m_BufferSize > kMaxBufferSize)
+            throwBadBufferSize();
         if (!channels::isOpen(m_ChannelNumber))
-            throw ClosedChannelError("Bad file name or number: no file is open on channel " +
-                                     std::to_string(m_ChannelNumber) + "; call cfOpenFile first.");
+            throwClosedChannel();
         // Bytes read ahead from another channel belong to that channel's next reader.
-        if (m_readAheadChannel != 0 && m_readAheadChannel != m_ChannelNumber)
+        if (m_readAheadChannel != m_ChannelNumber && m_readAheadChannel != 0)
             giveReadAheadBack();
         const size_t have = leftOverSize();
         int64_t count = 0;
@@ -300,12 +342,34 @@ void Class1::csFillBuffer() {
         if (count < 0)
             throw InvalidArgumentError("BytesLeft is " + std::to_string(m_BytesLeft) +
                                        "; it cannot be negative.");
-        if (count > 0)
-            admit(static_cast<size_t>(count));
+        const auto wanted = static_cast<size_t>(count);
+        // Usually the read-ahead holds the bytes right behind LeftOver: taking them only moves
+        // the boundary between the two.
+        if (m_readAheadStart == m_bufferEnd && m_buffer.size() - m_readAheadStart >= wanted &&
+            !m_StripNulls && m_readAheadChannel == m_ChannelNumber) {
+            m_bufferEnd += wanted;
+            m_readAheadStart = m_bufferEnd;
+            m_BytesLeft -= count;
+        } else if (count > 0) {
+            admit(wanted);
+        }
     }
     if ((m_nextLineInText ? text() : nextLine()).empty() && leftOverSize() == 0 && m_BytesLeft == 0)
         m_EndOfFile = true;
     runEventPass();
+}
+
+void Class1::throwBadBufferSize() const {
+    if (m_BufferSize < 1)
+        throw InvalidArgumentError("BufferSize is " + std::to_string(m_BufferSize) +
+                                   "; it must be at least 1.");
+    throw OverflowError("Overflow: BufferSize is " + std::to_string(m_BufferSize) +
+                        "; it must not exceed 32767.");
+}
+
+void Class1::throwClosedChannel() const {
+    throw ClosedChannelError("Bad file name or number: no file is open on channel " +
+                             std::to_string(m_ChannelNumber) + "; call cfOpenFile first.");
 }
 
 void Class1::csDetectDelimiter() {
@@ -366,49 +430,63 @@ void Class1::csExtractNextLine() {
     }
 }
 
-void Class1::applyLineFilters() {
+void Class1::filterInto(std::string& out, std::string_view raw) const {
+    // One pass over the raw line into out: the spaces stripped are never copied, and a line
+    // with nothing outside codes 32 to 126 is copied whole.
     if (m_StripLeadingSpaces) {
-        const size_t first = text().find_first_not_of(' ');
-        text().erase(0, first == std::string::npos ? text().size() : first);
+        const size_t first = raw.find_first_not_of(' ');
+        raw.remove_prefix(first == std::string_view::npos ? raw.size() : first);
     }
     if (m_StripTrailingSpaces) {
-        const size_t last = text().find_last_not_of(' ');
-        text().resize(last == std::string::npos ? 0 : last + 1);
+        const size_t last = raw.find_last_not_of(' ');
+        raw = raw.substr(0, last == std::string_view::npos ? 0 : last + 1);
     }
-    if (m_OnlyAlphaNumericCharacters) {
-        // Most lines hold nothing to remove; only a line that does is rewritten.
-        auto outside = [](char c) {
-            const auto code = static_cast<unsigned char>(c);
-            return code < 32 || code > 126;
-        };
-        if (mayHoldUnprintable(text()))
-            text().erase(std::remove_if(text().begin(), text().end(), outside), text().end());
+    if (!m_OnlyAlphaNumericCharacters || !holdsUnprintable(raw)) {
+        out.assign(raw);
+        return;
     }
+    out.resize(raw.size());
+    auto printable = [](char c) {
+        const auto code = static_cast<unsigned char>(c);
+        return code >= 32 && code <= 126;
+    };
+    out.resize(static_cast<size_t>(std::copy_if(raw.begin(), raw.end(), out.begin(), printable) -
+                                   out.begin()));
 }
 
 void Class1::takeLine(bool fetchFirst) {
-    if (fetchFirst || !bolNextLineLoaded)
+    const bool filtered =
+        m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters;
+    bool rotate = false;
+    if (fetchFirst || !bolNextLineLoaded) {
         previousLine() = text();
-    else
-        std::swap(m_previousSlot, m_textSlot); // Text is overwritten next, before anything can fail
+        csExtractNextLine();
+        bolNextLineLoaded = true;
+    } else if (filtered) {
+        std::swap(m_previous, m_text); // Text is overwritten next, before anything can fail
+    } else {
+        rotate = true;
+    }
     for (;;) {
-        if (fetchFirst || !bolNextLineLoaded) {
-            csExtractNextLine();
-            bolNextLineLoaded = true;
-            fetchFirst = false;
-        }
-        const bool filtered =
-            m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters;
-        if (filtered)
-            text() = nextLine();
-        else
-            std::swap(m_textSlot,
-                      m_nextSlot); // Text stays raw, so it can stand in for NextLine below
+        // Counted by the raw line, before the clean-up options change it.
         m_LinesRead += 1;
-        if (m_CountOnlyNonBlankLines && isBlank(text()))
+        if (m_CountOnlyNonBlankLines && isBlank(nextLine()))
             m_LinesRead -= 1;
         if (filtered) {
-            applyLineFilters();
+            filterInto(text(), nextLine());
+        } else if (rotate) {
+            // PreviousLine takes Text, Text takes the raw NextLine, and the old PreviousLine's
+            // storage is reused for the line read next. All three pointers are read before any
+            // is written: interleaved swaps were a store-forwarding stall on every line.
+            std::string* const spare = m_previous;
+            m_previous = m_text;
+            m_text = m_next;
+            m_next = spare;
+            rotate = false;
+        } else {
+            std::swap(m_text, m_next); // Text is the raw line and stands in for NextLine
+        }
+        if (filtered) {
             csExtractNextLine();
         } else {
             m_nextLineInText = true;
@@ -426,8 +504,69 @@ void Class1::takeLine(bool fetchFirst) {
     }
 }
 
+bool Class1::takePlainLine() {
+    // With an event pass installed, each refill runs it, and whatever it does to this object
+    // must be seen by the steps after it: only the full steps do that.
+    if (!bolNextLineLoaded || m_EndOfFile || m_NoBlankLines || m_FixedWidthLineLength != 0 ||
+        eventPassInstalled())
+        return false;
+    const size_t delimiterSize = m_LineDelimiter.size();
+    if (delimiterSize == 0 || delimiterSize > 2 || m_BufferSize < 1 ||
+        m_BufferSize > kMaxBufferSize || m_BytesLeft < 0 || !channels::isOpen(m_ChannelNumber) ||
+        m_readAheadChannel != m_ChannelNumber || m_readAheadStart != m_bufferEnd)
+        return false;
+    // The refill: LeftOver grows towards BufferSize from the read-ahead behind it.
+    const size_t have = leftOverSize();
+    const auto bufferSize = static_cast<size_t>(m_BufferSize);
+    const size_t count =
+        have < bufferSize
+            ? static_cast<size_t>(std::min<int64_t>(bufferSize - have, m_BytesLeft))
+            : 0;
+    if (m_buffer.size() - m_readAheadStart < count ||
+        (m_StripNulls && count > 0 && hasNul(m_readAheadStart, count)))
+        return false;
+    // The line after: it must end at a line break inside LeftOver, with no form feed before it.
+    const size_t end = m_bufferEnd + count;
+    const size_t found = findShort(
+        std::string_view(m_buffer.data() + m_bufferStart, end - m_bufferStart), m_LineDelimiter);
+    if (found == std::string_view::npos)
+        return false;
+    const size_t lineEnd = m_bufferStart + found;
+    const bool scannedForFormFeeds = m_formFeedFrom <= m_bufferStart &&
+                                     m_bufferStart <= m_formFeedTo &&
+                                     (m_formFeedAt == std::string::npos ? lineEnd <= m_formFeedTo
+                                                                        : m_formFeedAt >= lineEnd);
+    if (!scannedForFormFeeds)
+        return false;
+
+    m_LinesRead += 1;
+    if (m_CountOnlyNonBlankLines && isBlank(*m_next))
+        m_LinesRead -= 1;
+    // PreviousLine takes Text and Text the NextLine, cleaned; the storage left over takes the
+    // line after. The pointers are used from locals: read back right after being stored, they
+    // stalled every line.
+    std::string* const previous = m_previous;
+    std::string* const text = m_text;
+    std::string* const next = m_next;
+    std::string* lineAfter = next;
+    m_previous = text;
+    if (m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters) {
+        filterInto(*previous, *next);
+        m_text = previous;
+    } else {
+        m_text = next;
+        m_next = lineAfter = previous;
+    }
+    m_bufferEnd = m_readAheadStart = end;
+    m_BytesLeft -= static_cast<int64_t>(count);
+    lineAfter->assign(m_buffer.data() + m_bufferStart, found);
+    m_bufferStart = lineEnd + delimiterSize;
+    return true;
+}
+
 void Class1::csGetALine() {
-    takeLine(false);
+    if (!takePlainLine())
+        takeLine(false);
 }
 
 void Class1::csFindLine(const std::string& strStringToFind, bool bolIgnoreCase) {

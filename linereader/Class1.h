@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace linereader {
 
@@ -75,9 +76,9 @@ public:
     void setLineDelimiter(const std::string& value) { m_LineDelimiter = value; }
     const std::string& LineDelimiter() const { return m_LineDelimiter; }
     void setPreviousLine(const std::string& value) { previousLine() = value; }
-    const std::string& PreviousLine() const { return m_lineSlots[m_previousSlot]; }
+    const std::string& PreviousLine() const { return *m_previous; }
     void setNextLine(const std::string& value) { nextLine() = value; }
-    const std::string& NextLine() const { return m_lineSlots[m_nextSlot]; }
+    const std::string& NextLine() const { return *m_next; }
     void setCountOnlyNonBlankLines(bool value) { m_CountOnlyNonBlankLines = value; }
     bool CountOnlyNonBlankLines() const { return m_CountOnlyNonBlankLines; }
     void setLinesRead(double value) { m_LinesRead = value; }
@@ -99,7 +100,7 @@ public:
     void setLeftOver(const std::string& value);
     std::string LeftOver() const;
     void setText(const std::string& value) { text() = value; }
-    const std::string& Text() const { return m_lineSlots[m_textSlot]; }
+    const std::string& Text() const { return *m_text; }
     void setBytesLeft(int64_t value) { m_BytesLeft = value; }
     int64_t BytesLeft() const { return m_BytesLeft; }
 
@@ -120,14 +121,21 @@ public:
 
 private:
     void csFillBuffer();
+    [[noreturn, gnu::cold]] void throwBadBufferSize() const;
+    [[noreturn, gnu::cold]] void throwClosedChannel() const;
     void csExtractNextLine();
     void csDetectDelimiter();
-    std::string& previousLine() { return m_lineSlots[m_previousSlot]; }
-    std::string& text() { return m_lineSlots[m_textSlot]; }
-    std::string& nextLine() { return m_lineSlots[m_nextSlot]; }
-    void applyLineFilters();
+    std::string& previousLine() { return *m_previous; }
+    std::string& text() { return *m_text; }
+    std::string& nextLine() { return *m_next; }
+    // The raw line with the clean-up options applied, written into out.
+    void filterInto(std::string& out, std::string_view raw) const;
     // csGetALine's steps; fetchFirst takes the line as on the first call, fetching it first.
     void takeLine(bool fetchFirst);
+    // csGetALine's steps in the usual case, where they come down to moving a few positions: a
+    // line is loaded, no clean-up option is on and the line after it ends inside the buffer.
+    // Returns false, having changed nothing, in any other case.
+    bool takePlainLine();
     size_t leftOverSize() const { return m_bufferEnd - m_bufferStart; }
     const char* leftOverData() const { return m_buffer.data() + m_bufferStart; }
     void dropLeftOverFront(size_t count);
@@ -157,12 +165,13 @@ private:
     int32_t m_BufferSize = 4096;
     int16_t m_ChannelNumber = 0;
     bool m_EndOfFile = false;
-    // PreviousLine, Text and NextLine: moving a line from one to the next swaps slot numbers
-    // instead of copying or swapping the strings.
+    // PreviousLine, Text and NextLine: moving a line from one to the next swaps the pointers
+    // instead of copying or swapping the strings. (Pointers rather than small slot numbers: two
+    // adjacent bytes written apart and read together stall the processor on every line.)
     std::string m_lineSlots[3];
-    uint8_t m_previousSlot = 0;
-    uint8_t m_textSlot = 1;
-    uint8_t m_nextSlot = 2;
+    std::string* m_previous = &m_lineSlots[0];
+    std::string* m_text = &m_lineSlots[1];
+    std::string* m_next = &m_lineSlots[2];
     int64_t m_BytesLeft = 0;
 
     bool bolNextLineLoaded = false;

@@ -342,6 +342,37 @@ INSTANTIATE_TEST_SUITE_P(
                        ""}),
     [](const testing::TestParamInfo<ExtractionCase>& info) { return info.param.name; });
 
+// Line breaks and removable characters are sought several bytes at a time; every position
+// relative to those blocks must give the same lines as a byte-by-byte reading would.
+TEST_F(ReaderTest, LinesComeOutWholeWhereverTheirBreaksAndControlsFall) {
+    std::string content;
+    std::vector<std::string> lines, cleaned;
+    for (int length = 0; length <= 140; ++length) {
+        std::string line;
+        for (int i = 0; i < length; ++i)
+            line += static_cast<char>('a' + i % 26);
+        lines.push_back(line);
+        cleaned.push_back(line);
+        content += line + "\r\n";
+    }
+    for (int length = 1; length <= 40; ++length) {
+        for (int at = 0; at < length; ++at) {
+            std::string line(static_cast<size_t>(length), 'k');
+            line[static_cast<size_t>(at)] = at % 2 ? '\x01' : '\xe9';
+            lines.push_back(line);
+            cleaned.push_back(std::string(static_cast<size_t>(length - 1), 'k'));
+            content += line + "\r\n";
+        }
+    }
+    lines.push_back("");
+    cleaned.push_back("");
+    auto raw = open(content);
+    EXPECT_EQ(readAll(*raw), lines);
+    auto filtered = open(content);
+    filtered->setOnlyAlphaNumericCharacters(true);
+    EXPECT_EQ(readAll(*filtered), cleaned);
+}
+
 TEST_F(ReaderTest, FirstLineLeavesTheRestInNextLineAndLeftOver) {
     auto reader = open("769,0,768\r\nsecond\r\nthird");
     reader->csGetALine();

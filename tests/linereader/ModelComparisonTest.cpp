@@ -13,6 +13,7 @@
 namespace {
 
 int g_eventPasses = 0;
+bool g_countingEventPasses = false;
 void countEventPass() {
     ++g_eventPasses;
 }
@@ -80,7 +81,8 @@ std::string compare(const Class1& r, const ReaderModel& m) {
     check("LeftOver", r.LeftOver(), m.LeftOver);
     check("Text", r.Text(), m.Text);
     check("BytesLeft", r.BytesLeft(), m.BytesLeft);
-    check("event passes", g_eventPasses, m.eventPasses);
+    if (g_countingEventPasses)
+        check("event passes", g_eventPasses, m.eventPasses);
     if (!diff.str().empty()) {
         diff << "\n  reader: Text=" << printable(r.Text()) << " Next=" << printable(r.NextLine())
              << " Prev=" << printable(r.PreviousLine()) << " LeftOver=" << printable(r.LeftOver())
@@ -210,7 +212,12 @@ std::string step(Generator& g, Pair& p, const std::string& content) {
 
 class GeneratedFiles : public testing::TestWithParam<int> {
 protected:
-    void SetUp() override { linereader::setEventPass(countEventPass); }
+    // Half the bands run with an event pass installed, which keeps the reader on its full steps;
+    // the others let it take its short cut for plain lines.
+    void SetUp() override {
+        g_countingEventPasses = GetParam() % 2 == 0;
+        linereader::setEventPass(g_countingEventPasses ? countEventPass : nullptr);
+    }
     void TearDown() override { linereader::setEventPass(nullptr); }
 };
 

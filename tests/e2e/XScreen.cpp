@@ -110,4 +110,10 @@ QColor slideColour(int slide) {
     return slide >= 1 && slide <= 5 ? colours[slide - 1] : QColor();
 }
 
+QColor otherSlideColour(int slide) {
+    static const QColor colours[] = {QColor(0, 0xff, 0xff), QColor(0xff, 0x80, 0),
+                                     QColor(0xff, 0xff, 0xff)};
+    return slide >= 1 && slide <= 3 ? colours[slide - 1] : QColor();
+}
+
 } // namespace e2e

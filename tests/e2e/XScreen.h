@@ -34,7 +34,8 @@ waitForWindowRect(const QString& part, const QRect& wanted,
 QList<qint64> officePids();
 void signalOffice(int signal);
 
-// The decks' slide colours, slide 1 first.
+// The slide colours of deck.* and of other.pptx, slide 1 first.
 QColor slideColour(int slide);
+QColor otherSlideColour(int slide);
 
 } // namespace e2e

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
 """Writes the end-to-end test deck: a flat ODP of five 4:3 slides, each filled with a colour of its
 own so that the slide shown can be told from one screen pixel. The caller converts it to .ppt and
-.pptx with the office itself."""
+.pptx with the office itself. A second path gets a second deck of three slides in other colours,
+so that which of two decks is on screen can be told too.
+
+    make-decks.py DECK.fodp [OTHER.fodp]"""
 import sys
 
 COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
+OTHER_COLOURS = ["#00ffff", "#ff8000", "#ffffff"]
 
 
 def deck(colours):
@@ -39,5 +43,6 @@ def deck(colours):
 
 
 if __name__ == "__main__":
-    with open(sys.argv[1], "w", encoding="utf-8") as out:
-        out.write(deck(COLOURS))
+    for path, colours in zip(sys.argv[1:3], [COLOURS, OTHER_COLOURS]):
+        with open(path, "w", encoding="utf-8") as out:
+            out.write(deck(colours))

@@ -52,12 +52,16 @@ wait_for 10 wm_running || { echo "openbox did not start" >&2; cat "$work/openbox
 
 # The decks: one flat ODP, converted by the office into the formats Load Show offers. A separate
 # profile keeps the converting office apart from the one under test.
-python3 "$here/make-decks.py" "$work/deck.fodp" || exit 1
-for format in odp ppt pptx; do
+python3 "$here/make-decks.py" "$work/deck.fodp" "$work/other.fodp" || exit 1
+convert_deck() { # format, deck
     timeout 120 soffice "-env:UserInstallation=file://$work/convert-profile" --headless \
-        --convert-to "$format" --outdir "$work" "$work/deck.fodp" >"$work/convert.log" 2>&1 \
-        || { echo "converting to $format failed" >&2; cat "$work/convert.log" >&2; exit 1; }
+        --convert-to "$1" --outdir "$work" "$work/$2" >"$work/convert.log" 2>&1 \
+        || { echo "converting $2 to $1 failed" >&2; cat "$work/convert.log" >&2; exit 1; }
+}
+for format in odp ppt pptx; do
+    convert_deck "$format" deck.fodp
 done
+convert_deck pptx other.fodp
 head -c 4000 "$work/deck.pptx" >"$work/damaged.pptx"
 printf 'This is not a presentation.\n' >"$work/notes.txt"
 cp "$work/deck.ppt" "$work/deck.pps"

@@ -73,10 +73,10 @@ private:
         return m_window->findChild<W*>(QLatin1String(name));
     }
     QString slideNum() { return find("txtSlideNum")->text(); }
-    bool showing(int slide) {
-        return e2e::sameColour(e2e::waitForColour(kCentre, e2e::slideColour(slide)),
-                               e2e::slideColour(slide));
+    static bool showingColour(const QColor& colour) {
+        return e2e::sameColour(e2e::waitForColour(kCentre, colour), colour);
     }
+    bool showing(int slide) { return showingColour(e2e::slideColour(slide)); }
     qint64 timedClick(const char* button) {
         QElapsedTimer clock;
         clock.start();
@@ -194,6 +194,22 @@ private slots:
         timedClick("cmdNextSlide");
         QCOMPARE(slideNum(), QStringLiteral("2"));
         QVERIFY(showing(2));
+    }
+
+    void aSecondDeckShowsOverTheFirst() {
+        // The show of the test before stays open at slide 2, at the same place.
+        m_prompt.answer = e2e::deck(QStringLiteral("other.pptx"));
+        timedClick("cmdLoadShow");
+        QVERIFY2(m_box.texts.isEmpty(), qPrintable(m_box.texts.join(QLatin1Char('|'))));
+        QCOMPARE(find("txtTotalslides")->text(), QStringLiteral("3"));
+        QVERIFY(showingColour(e2e::otherSlideColour(1)));
+        timedClick("cmdNextSlide");
+        QCOMPARE(slideNum(), QStringLiteral("2"));
+        QVERIFY(showingColour(e2e::otherSlideColour(2)));
+        // And the first deck's show comes back in front when that deck is loaded again.
+        m_prompt.answer = e2e::deck(QStringLiteral("deck.pptx"));
+        timedClick("cmdLoadShow");
+        QVERIFY(showing(1));
     }
 };
 

@@ -5,7 +5,9 @@
 //   cmake --build build --target linereader_bench && build/bench/linereader_bench
 // Smaller files for a quick look: QUENVAR_BENCH_MB=20 QUENVAR_BENCH_RSS_MB=64 linereader_bench
 // Figures are for files in the page cache: each file is read once before it is measured. Ratios use
-// CPU time and the best of the repetitions (--benchmark_repetitions=N).
+// CPU time and the best of the repetitions. Unless told otherwise on the command line, each
+// benchmark runs five times, interleaved at random with the others, so that a slow spell of a
+// shared machine does not fall on one side of a ratio only.
 #include "linereader/Class1.h"
 
 #include <algorithm>
@@ -286,7 +288,20 @@ int main(int argc, char** argv) {
 
     writeFile(g_linesFile, megabytes << 20, true);
     warmCache(g_linesFile);
-    benchmark::Initialize(&argc, argv);
+    std::vector<char*> args(argv, argv + argc);
+    auto given = [&](const char* flag) {
+        return std::any_of(args.begin(), args.end(), [&](const char* a) {
+            return std::strncmp(a, flag, std::strlen(flag)) == 0;
+        });
+    };
+    static char repetitions[] = "--benchmark_repetitions=5";
+    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    if (!given("--benchmark_repetitions"))
+        args.push_back(repetitions);
+    if (!given("--benchmark_enable_random_interleaving"))
+        args.push_back(interleaving);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

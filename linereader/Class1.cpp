@@ -78,8 +78,8 @@ inline const char* findByte(const char* data, size_t size, char c) {
     };
     size_t at = 0;
     for (; at + 64 <= size; at += 64) {
-        const uint64_t hits = hits16(at) | hits16(at + 16) << 16 | hits16(at + 32) << 32 |
-                              hits16(at + 48) << 48;
+        const uint64_t hits =
+            hits16(at) | hits16(at + 16) << 16 | hits16(at + 32) << 32 | hits16(at + 48) << 48;
         if (hits != 0)
             return data + at + __builtin_ctzll(hits);
     }
@@ -519,9 +519,8 @@ bool Class1::takePlainLine() {
     const size_t have = leftOverSize();
     const auto bufferSize = static_cast<size_t>(m_BufferSize);
     const size_t count =
-        have < bufferSize
-            ? static_cast<size_t>(std::min<int64_t>(bufferSize - have, m_BytesLeft))
-            : 0;
+        have < bufferSize ? static_cast<size_t>(std::min<int64_t>(bufferSize - have, m_BytesLeft))
+                          : 0;
     if (m_buffer.size() - m_readAheadStart < count ||
         (m_StripNulls && count > 0 && hasNul(m_readAheadStart, count)))
         return false;
@@ -532,10 +531,9 @@ bool Class1::takePlainLine() {
     if (found == std::string_view::npos)
         return false;
     const size_t lineEnd = m_bufferStart + found;
-    const bool scannedForFormFeeds = m_formFeedFrom <= m_bufferStart &&
-                                     m_bufferStart <= m_formFeedTo &&
-                                     (m_formFeedAt == std::string::npos ? lineEnd <= m_formFeedTo
-                                                                        : m_formFeedAt >= lineEnd);
+    const bool scannedForFormFeeds =
+        m_formFeedFrom <= m_bufferStart && m_bufferStart <= m_formFeedTo &&
+        (m_formFeedAt == std::string::npos ? lineEnd <= m_formFeedTo : m_formFeedAt >= lineEnd);
     if (!scannedForFormFeeds)
         return false;
 

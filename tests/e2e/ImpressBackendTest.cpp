@@ -157,7 +157,7 @@ TEST_F(ImpressBackend, FollowsTheDisplayNumbersAndTheSlideAspect) {
 }
 
 TEST(ImpressFiles, OpensEveryFormatOfTheDialog) {
-    for (const char* name : {"deck.pptx", "deck.odp", "deck.pps"}) {
+    for (const char* name : {"deck.pptx", "deck.odp", "deck.pps", "deck.ppsx"}) {
         SCOPED_TRACE(name);
         auto app = show::impress::createImpressApplication();
         auto pres = app->Presentations()->Open(e2e::deck(QLatin1String(name)));

@@ -58,7 +58,7 @@ convert_deck() { # format, deck
         --convert-to "$1" --outdir "$work" "$work/$2" >"$work/convert.log" 2>&1 \
         || { echo "converting $2 to $1 failed" >&2; cat "$work/convert.log" >&2; exit 1; }
 }
-for format in odp ppt pptx; do
+for format in odp ppt pptx ppsx; do
     convert_deck "$format" deck.fodp
 done
 convert_deck pptx other.fodp

@@ -2,7 +2,8 @@
 """Writes the end-to-end test deck: a flat ODP of five 4:3 slides, each filled with a colour of its
 own so that the slide shown can be told from one screen pixel. The caller converts it to .ppt and
 .pptx with the office itself. A second path gets a second deck of three slides in other colours,
-so that which of two decks is on screen can be told too.
+so that which of two decks is on screen can be told too; on its second slide a black box over the
+centre appears on the first click, so that a click's effect can be told from a change of slide.
 
     make-decks.py DECK.fodp [OTHER.fodp]"""
 import sys
@@ -11,7 +12,20 @@ COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
 OTHER_COLOURS = ["#00ffff", "#ff8000", "#ffffff"]
 
 
-def deck(colours):
+# A black box over the slide's centre that appears on a click: the slide's one effect.
+BOX = ('<draw:rect draw:style-name="box" xml:id="box" draw:id="box" svg:x="9cm" svg:y="6.5cm" '
+       'svg:width="10cm" svg:height="8cm"/>'
+       '<anim:par presentation:node-type="timing-root">'
+       '<anim:seq presentation:node-type="main-sequence">'
+       '<anim:par smil:begin="next"><anim:par smil:begin="0s">'
+       '<anim:par smil:begin="0s" smil:fill="hold" presentation:node-type="on-click" '
+       'presentation:preset-class="entrance" presentation:preset-id="ooo-entrance-appear">'
+       '<anim:set smil:begin="0s" smil:dur="0.001s" smil:fill="hold" smil:targetElement="box" '
+       'smil:attributeName="visibility" smil:to="visible"/>'
+       '</anim:par></anim:par></anim:par></anim:seq></anim:par>')
+
+
+def deck(colours, box_on=None):
     styles = "".join(
         f'<style:style style:name="dp{i}" style:family="drawing-page">'
         f'<style:drawing-page-properties draw:background-size="full" draw:fill="solid" '
@@ -19,7 +33,7 @@ def deck(colours):
         for i, c in enumerate(colours, 1))
     pages = "".join(
         f'<draw:page draw:name="Slide{i}" draw:style-name="dp{i}" '
-        f'draw:master-page-name="Default"/>'
+        f'draw:master-page-name="Default">{BOX if i == box_on else ""}</draw:page>'
         for i in range(1, len(colours) + 1))
     return f"""<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
@@ -27,6 +41,9 @@ def deck(colours):
  xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
  xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
  xmlns:presentation="urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ xmlns:smil="urn:oasis:names:tc:opendocument:xmlns:smil-compatible:1.0"
+ xmlns:anim="urn:oasis:names:tc:opendocument:xmlns:animation:1.0"
  office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.presentation">
 <office:styles/>
 <office:automatic-styles>
@@ -34,6 +51,8 @@ def deck(colours):
  fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
  fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>
 {styles}
+<style:style style:name="box" style:family="graphic"><style:graphic-properties draw:fill="solid"
+ draw:fill-color="#000000" draw:stroke="none"/></style:style>
 </office:automatic-styles>
 <office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/>
 </office:master-styles>
@@ -43,6 +62,6 @@ def deck(colours):
 
 
 if __name__ == "__main__":
-    for path, colours in zip(sys.argv[1:3], [COLOURS, OTHER_COLOURS]):
+    for path, text in zip(sys.argv[1:3], [deck(COLOURS), deck(OTHER_COLOURS, box_on=2)]):
         with open(path, "w", encoding="utf-8") as out:
-            out.write(deck(colours))
+            out.write(text)

@@ -206,6 +206,16 @@ private slots:
         timedClick("cmdNextSlide");
         QCOMPARE(slideNum(), QStringLiteral("2"));
         QVERIFY(showingColour(e2e::otherSlideColour(2)));
+        // Slide 2 has one effect: a click shows its black box and stays on the slide; the next
+        // click moves on, as it would in the show itself.
+        timedClick("cmdNextSlide");
+        QVERIFY(showingColour(Qt::black));
+        QCOMPARE(slideNum(), QStringLiteral("2"));
+        timedClick("cmdNextSlide");
+        QCOMPARE(slideNum(), QStringLiteral("3"));
+        QVERIFY(showingColour(e2e::otherSlideColour(3)));
+        timedClick("cmdPreviousSlide");
+        QCOMPARE(slideNum(), QStringLiteral("2"));
         // And the first deck's show comes back in front when that deck is loaded again.
         m_prompt.answer = e2e::deck(QStringLiteral("deck.pptx"));
         timedClick("cmdLoadShow");

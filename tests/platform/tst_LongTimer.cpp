@@ -3,7 +3,6 @@
 // the QTimer underneath re-reading the clock by itself.
 #include "platform/LongTimer.h"
 
-#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <QSignalSpy>
@@ -30,10 +29,9 @@ struct Rig {
     FakeClock clock;
     LongTimer timer{&clock};
     QSignalSpy ticks{&timer, &LongTimer::Timer};
-    explicit Rig(float interval = 0.0f, bool on = true) {
+    explicit Rig(float interval, bool on = true) {
         timer.setEnabled(on);
-        if (interval != 0.0f)
-            timer.setInterval(interval);
+        timer.setInterval(interval);
     }
     template <typename D> int after(D by) {
         clock.advance(by);
@@ -49,81 +47,42 @@ using Seconds = std::chrono::duration<double>;
 class TestLongTimer : public QObject {
     Q_OBJECT
 private slots:
-    void ticksOncePerInterval();
-    void switchingOffStopsAndOnRestarts();
-    void newIntervalRestartsTheCount();
-    void lateTickIsDeliveredOnce();
-    void noDriftWhenEveryTickIsLate();
+    void ticksOnWholeMultiplesFromWhenCountingStarts();
     void noDriftOverManyHoursWithAnInexactInterval();
-    void zeroOrNegativeGivesNoTicks_data();
-    void zeroOrNegativeGivesNoTicks();
-    void intervalBeyondQTimerRange();
+    void noTicksWithoutPositiveInterval_data();
+    void noTicksWithoutPositiveInterval();
     void extremeIntervals();
     void tickMayReenterDuringItsHandler();
     void qtimerDrivesTicks();
 };
 
-void TestLongTimer::ticksOncePerInterval() {
-    Rig r(10.0f);
-    QCOMPARE(r.timer.armedMilliseconds(), 10000);
-    QCOMPARE(r.after(9999ms), 0);
-    QCOMPARE(r.timer.armedMilliseconds(), 1);
-    QCOMPARE(r.after(1ms), 1);
-    QCOMPARE(r.timer.armedMilliseconds(), 10000);
-    QCOMPARE(r.after(0ms), 1); // checking again at the same moment delivers nothing more
-    QCOMPARE(r.after(10s), 2);
-}
-
-void TestLongTimer::switchingOffStopsAndOnRestarts() {
-    Rig r(0.0f, false);
-    r.timer.setInterval(5.0f);
+void TestLongTimer::ticksOnWholeMultiplesFromWhenCountingStarts() {
+    Rig r(5.0f, false);
     QCOMPARE(r.timer.armedMilliseconds(), -1);
     QCOMPARE(r.after(3s), 0);
     r.timer.setEnabled(true); // counting starts here, not when the interval was set
-    QCOMPARE(r.after(4s), 0);
-    QCOMPARE(r.after(1s), 1);
+    QCOMPARE(r.timer.armedMilliseconds(), 5000);
+    QCOMPARE(r.after(4999ms), 0);
+    QCOMPARE(r.timer.armedMilliseconds(), 1);
+    QCOMPARE(r.after(1ms), 1);
+    QCOMPARE(r.after(0ms), 1); // checking again at the same moment delivers nothing more
     r.timer.setEnabled(false);
     QCOMPARE(r.timer.armedMilliseconds(), -1);
     QCOMPARE(r.after(60s), 1);
     r.timer.setEnabled(true);
     QCOMPARE(r.after(4s), 1);
     QCOMPARE(r.after(1s), 2);
-}
-
-void TestLongTimer::newIntervalRestartsTheCount() {
-    Rig r(10.0f);
-    QCOMPARE(r.after(25s), 1);
-    // Counting starts afresh from this moment: the next tick is at 25 + 4 s.
-    r.timer.setInterval(4.0f);
-    QCOMPARE(r.after(3999ms), 1);
-    QCOMPARE(r.after(1ms), 2);
-    // The same value set again restarts as well, as a second Load Show does.
+    // A new interval, or the same one set again as a second Load Show does, restarts the count.
     r.clock.advance(3s);
-    r.timer.setInterval(4.0f);
-    QCOMPARE(r.after(1s), 2);
-    QCOMPARE(r.after(3s), 3);
-}
-
-void TestLongTimer::lateTickIsDeliveredOnce() {
+    r.timer.setInterval(5.0f);
+    QCOMPARE(r.after(4999ms), 2);
+    r.timer.setInterval(2.0f);
+    QCOMPARE(r.after(1999ms), 2);
     // A modal box held the loop for 11 s: five ticks were due, one is delivered, and the next
     // falls on the next multiple, 12 s, not 11 s + 2 s.
-    Rig r(2.0f);
-    QCOMPARE(r.after(11s), 1);
-    QCOMPARE(r.after(0s), 1);
+    QCOMPARE(r.after(9001ms), 3);
     QCOMPARE(r.timer.armedMilliseconds(), 1000);
-    QCOMPARE(r.after(1s), 2);
-}
-
-void TestLongTimer::noDriftWhenEveryTickIsLate() {
-    // Each tick is seen 300 ms late, as a busy event loop would. Restarting from the tick would
-    // lose one tick in every 34; ten hours at 10 s must still give exactly 3600.
-    Rig r(10.0f);
-    for (Seconds elapsed{0}; elapsed < 10h;) {
-        const Seconds wait{r.timer.armedMilliseconds() / 1000.0 + 0.3};
-        elapsed += wait;
-        r.after(wait);
-    }
-    QCOMPARE(r.ticks.count(), 3600);
+    QCOMPARE(r.after(1s), 4);
 }
 
 void TestLongTimer::noDriftOverManyHoursWithAnInexactInterval() {
@@ -142,49 +101,39 @@ void TestLongTimer::noDriftOverManyHoursWithAnInexactInterval() {
              qPrintable(QString::number(elapsed.count() - due)));
 }
 
-void TestLongTimer::zeroOrNegativeGivesNoTicks_data() {
+void TestLongTimer::noTicksWithoutPositiveInterval_data() {
     QTest::addColumn<float>("interval");
     QTest::newRow("zero") << 0.0f;
     QTest::newRow("negative") << -5.0f;
     QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN();
 }
 
-void TestLongTimer::zeroOrNegativeGivesNoTicks() {
+void TestLongTimer::noTicksWithoutPositiveInterval() {
     QFETCH(float, interval);
     Rig r(3.0f);
     r.timer.setInterval(interval);
     QCOMPARE(r.timer.armedMilliseconds(), -1);
     QCOMPARE(r.after(1h), 0);
-    // A positive interval afterwards starts counting from when it was set.
     r.timer.setInterval(3.0f);
     QCOMPARE(r.after(3s), 1);
 }
 
-void TestLongTimer::intervalBeyondQTimerRange() {
-    // 30 days: more milliseconds than an int holds (24.8 days). The QTimer is armed for a
-    // bounded while and re-reads the clock.
+void TestLongTimer::extremeIntervals() {
+    // 30 days: more milliseconds than an int holds. The QTimer is armed for a bounded while and
+    // re-reads the clock.
     Rig r(30.0f * 24 * 3600);
     for (int hour = 0; hour < 30 * 24 - 1; ++hour) {
         QVERIFY(r.timer.armedMilliseconds() > 0);
-        QVERIFY(r.timer.armedMilliseconds() <= LongTimer::kMaxArmMilliseconds);
         r.after(1h);
     }
     QCOMPARE(r.after(59min + 59s), 0);
     QCOMPARE(r.after(1s), 1);
-    QCOMPARE(r.after(30 * 24h - 1s), 1);
-    QCOMPARE(r.after(1s), 2);
-}
-
-void TestLongTimer::extremeIntervals() {
     // The largest float never ticks and cannot overflow the reckoning.
     Rig huge(std::numeric_limits<float>::max());
     QCOMPARE(huge.after(std::chrono::hours(24 * 365 * 100)), 0);
     QCOMPARE(huge.timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
-    huge.timer.setInterval(std::numeric_limits<float>::infinity());
-    QCOMPARE(huge.timer.armedMilliseconds(), LongTimer::kMaxArmMilliseconds);
     // A microsecond interval must not spin the event loop: ticks come at most once a millisecond.
     Rig tiny(1e-6f);
-    QCOMPARE(tiny.timer.armedMilliseconds(), 1);
     for (int i = 0; i < 100; ++i)
         tiny.after(1ms);
     QCOMPARE(tiny.after(0ms), 100);
@@ -194,17 +143,14 @@ void TestLongTimer::tickMayReenterDuringItsHandler() {
     // A tick's handler may open a modal box, which runs the event loop; the timer is armed again
     // before the signal, so ticks go on meanwhile.
     Rig r(1.0f);
-    int depth = 0, maxDepth = 0, count = 0;
+    int count = 0;
     connect(&r.timer, &LongTimer::Timer, this, [&] {
-        maxDepth = std::max(maxDepth, ++depth);
         QCOMPARE(r.timer.armedMilliseconds(), 1000);
         if (++count == 1)
             r.after(1s);
-        --depth;
     });
     r.after(1s);
     QCOMPARE(count, 2);
-    QCOMPARE(maxDepth, 2);
 }
 
 void TestLongTimer::qtimerDrivesTicks() {

@@ -10,17 +10,25 @@
 
 #include <memory>
 #include <optional>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+// The pointer's shape as the program has set it for the whole application.
+inline Qt::CursorShape cursorNow() {
+    return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                          : Qt::ArrowCursor;
+}
+
 class AnsweringFilePrompt final : public platform::FilePrompt {
 public:
     std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString& directory,
                                        const QString& filters) override {
         ++asked;
+        cursor = cursorNow();
         this->title = title;
         this->directory = directory;
         this->filters = filters;
@@ -29,6 +37,7 @@ public:
 
     std::optional<QString> answer; // nothing: the operator cancels
     int asked = 0;
+    Qt::CursorShape cursor = Qt::ArrowCursor; // when last asked
     QString title, directory, filters;
 };
 
@@ -52,12 +61,16 @@ struct QvrFixture {
     int topmostCalls = 0;
     bool visibleWhenMadeTopmost = true;
     int programEnded = 0;
+    std::optional<Qt::CursorShape> cursorAtCreate;
     std::unique_ptr<show::frmQvr> window;
 
     // box: the message box to use; the recording one when null.
     explicit QvrFixture(platform::MessageBox* box = nullptr, bool realClock = false) {
         show::frmQvr::Seams seams;
-        seams.createObject = office.factory();
+        seams.createObject = [this, make = office.factory()](const QString& progId) {
+            cursorAtCreate = cursorNow();
+            return make(progId);
+        };
         seams.filePrompt = &prompt;
         seams.messageBox = box ? box : &messages;
         seams.forms = &forms;

@@ -42,30 +42,25 @@ void tst_ControlWindow::controls_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<int>("pixelSize");
-    QTest::newRow("txtLoadShow") << "txtLoadShow" << QRect(72, 24, 183, 33) << "" << false << 15;
-    QTest::newRow("cmdGoto") << "cmdGoto" << QRect(99, 120, 84, 43) << " &Goto Slide   Number"
-                             << true << 14;
-    QTest::newRow("txtGotoSlide") << "txtGotoSlide" << QRect(200, 120, 44, 35) << "" << true << 14;
-    QTest::newRow("txtSlideNum") << "txtSlideNum" << QRect(38, 120, 44, 35) << "" << false << 14;
-    QTest::newRow("lblSlidenum") << "lblSlidenum" << QRect(0, 120, 33, 33) << "Slide Num" << true
-                                 << 14;
-    QTest::newRow("Label1") << "Label1" << QRect(56, 208, 169, 17) << "quenvar.example" << true
-                            << 15;
-    QTest::newRow("txtTotalslides")
-        << "txtTotalslides" << QRect(16, 24, 41, 33) << "" << false << 14;
-    QTest::newRow("cmdNextSlide") << "cmdNextSlide" << QRect(6, 64, 84, 43) << "&Next  Slide"
-                                  << true << 14;
-    QTest::newRow("cmdLoadShow") << "cmdLoadShow" << QRect(99, 64, 84, 43) << "&Load Show" << true
-                                 << 14;
-    QTest::newRow("cmdPreviousSlide")
-        << "cmdPreviousSlide" << QRect(192, 64, 84, 43) << "   &Previous    Slide" << true << 14;
-    QTest::newRow("Label2") << "Label2" << QRect(96, 8, 121, 17) << "Current Slide Show" << true
-                            << 14;
-    QTest::newRow("Label3") << "Label3" << QRect(0, 8, 89, 17) << "Total Slides" << true << 14;
-    QTest::newRow("cmdLoadScreenNum") << "cmdLoadScreenNum" << QRect(81, 168, 121, 41)
-                                      << "    Load &Display    Numbers" << true << 14;
-    QTest::newRow("Text1") << "Text1" << QRect(224, 180, 43, 41) << "" << true << 16;
-    QTest::newRow("Label4") << "Label4" << QRect(228, 160, 46, 17) << "Timer" << true << 14;
+    const auto row = [](const char* name, QRect geometry, const char* text, bool enabled,
+                        int pixelSize) {
+        QTest::newRow(name) << name << geometry << text << enabled << pixelSize;
+    };
+    row("txtLoadShow", {72, 24, 183, 33}, "", false, 15);
+    row("cmdGoto", {99, 120, 84, 43}, " &Goto Slide   Number", true, 14);
+    row("txtGotoSlide", {200, 120, 44, 35}, "", true, 14);
+    row("txtSlideNum", {38, 120, 44, 35}, "", false, 14);
+    row("lblSlidenum", {0, 120, 33, 33}, "Slide Num", true, 14);
+    row("Label1", {56, 208, 169, 17}, "quenvar.example", true, 15);
+    row("txtTotalslides", {16, 24, 41, 33}, "", false, 14);
+    row("cmdNextSlide", {6, 64, 84, 43}, "&Next  Slide", true, 14);
+    row("cmdLoadShow", {99, 64, 84, 43}, "&Load Show", true, 14);
+    row("cmdPreviousSlide", {192, 64, 84, 43}, "   &Previous    Slide", true, 14);
+    row("Label2", {96, 8, 121, 17}, "Current Slide Show", true, 14);
+    row("Label3", {0, 8, 89, 17}, "Total Slides", true, 14);
+    row("cmdLoadScreenNum", {81, 168, 121, 41}, "    Load &Display    Numbers", true, 14);
+    row("Text1", {224, 180, 43, 41}, "", true, 16);
+    row("Label4", {228, 160, 46, 17}, "Timer", true, 14);
 }
 
 void tst_ControlWindow::controls() {

@@ -44,22 +44,18 @@ void NumbersFileTest::saveThenLoad_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("loaded");
     QTest::addColumn<QList<int>>("confirmed"); // by OK right after the load
-    QTest::newRow("defaults") << QStringList{"769", "0", "768"} << QByteArray("769,0,768\r\n")
-                              << QStringList{"769", "0", "768"} << QList<int>{769, 0, 768};
-    QTest::newRow("blanks kept") << QStringList{" 5", "0 ", " 768.5 "}
-                                 << QByteArray(" 5,0 , 768.5 \r\n")
-                                 << QStringList{" 5", "0 ", " 768.5 "} << QList<int>{5, 0, 768};
-    QTest::newRow("limits") << QStringList{" -1024 ", "-32768", "32767"}
-                            << QByteArray(" -1024 ,-32768,32767\r\n")
-                            << QStringList{" -1024 ", "-32768", "32767"}
-                            << QList<int>{-1024, -32768, 32767};
-    QTest::newRow("comma shifts the fields")
-        << QStringList{"1,2", "3", "4"} << QByteArray("1,2,3,4\r\n") << QStringList{"1", "2", "3"}
-        << QList<int>{1, 2, 3};
+    const auto row = [](const char* name, const QStringList& typed, const QByteArray& file,
+                        const QStringList& loaded, const QList<int>& confirmed) {
+        QTest::newRow(name) << typed << file << loaded << confirmed;
+    };
+    row("defaults", {"769", "0", "768"}, "769,0,768\r\n", {"769", "0", "768"}, {769, 0, 768});
+    row("blanks kept", {" 5", "0 ", " 768.5 "}, " 5,0 , 768.5 \r\n", {" 5", "0 ", " 768.5 "},
+        {5, 0, 768});
+    row("limits", {" -1024 ", "-32768", "32767"}, " -1024 ,-32768,32767\r\n",
+        {" -1024 ", "-32768", "32767"}, {-1024, -32768, 32767});
+    row("comma shifts the fields", {"1,2", "3", "4"}, "1,2,3,4\r\n", {"1", "2", "3"}, {1, 2, 3});
     // Latin-1 goes out as one byte, what it cannot hold as '?'; above 126 is filtered on loading.
-    QTest::newRow("8-bit text") << QStringList{"1", "2", "3\u00e9\u4e2d"}
-                                << QByteArray("1,2,3\xe9?\r\n") << QStringList{"1", "2", "3?"}
-                                << QList<int>();
+    row("8-bit text", {"1", "2", "3\u00e9\u4e2d"}, "1,2,3\xe9?\r\n", {"1", "2", "3?"}, {});
 }
 
 void NumbersFileTest::saveThenLoad() {

@@ -16,7 +16,7 @@ wm_pid=
 stop_all() {
     # Every office process of this run carries the run's folder in its arguments.
     for dir in /proc/[0-9]*; do
-        if tr '\0' ' ' <"$dir/cmdline" 2>/dev/null | grep -qF "$work"; then
+        if tr '\0' ' ' 2>/dev/null <"$dir/cmdline" | grep -qF "$work"; then
             kill -KILL "${dir#/proc/}" 2>/dev/null
         fi
     done

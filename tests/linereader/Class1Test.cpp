@@ -321,9 +321,12 @@ TEST_F(ReaderTest, FiltersDropWhatIsOutsideCodes32To126AndStripOnlySpaces) {
         bool trims, printable;
         std::string firstLine;
     } const cases[] = {
-        // Below sixteen characters and above, where the check runs sixteen bytes at a time.
-        {"\t\x1f ~\x7f\x80\xff,769\r", false, true, " ~,769"},
-        {"01234567 ~\x1fghijklmn\x7fpqrstuv \x80~", false, true, "01234567 ~ghijklmnpqrstuv ~"},
+        // The codes either side of the range, each alone on its line, below sixteen characters
+        // and above, where the check runs sixteen bytes at a time.
+        {" ~\x1f!", false, true, " ~!"},
+        {" ~\x7f!", false, true, " ~!"},
+        {"01234567 ~\x1fghijklmn!", false, true, "01234567 ~ghijklmn!"},
+        {"01234567 ~ghijklmn\x7f!", false, true, "01234567 ~ghijklmn!"},
         // Only spaces are stripped, and before the unprintable characters go: a tab stops the
         // stripping even where it is dropped afterwards.
         {"  \t x y\t  \r\n", true, false, "\t x y\t"},

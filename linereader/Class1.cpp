@@ -222,7 +222,7 @@ void Class1::compactBuffer() {
 }
 
 // Moves count bytes of the file from the read-ahead into LeftOver, reading ahead again first when
-// it holds fewer. Returns how many the file still had.
+// it holds fewer; a file that ends early leaves BytesLeft 0.
 void Class1::admit(size_t count) {
     size_t readAhead = m_buffer.size() - m_readAheadStart;
     if (readAhead < count) {

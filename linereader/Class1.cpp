@@ -332,31 +332,23 @@ void Class1::csFillBuffer() {
         // Bytes read ahead from another channel belong to that channel's next reader.
         if (m_readAheadChannel != m_ChannelNumber && m_readAheadChannel != 0)
             giveReadAheadBack();
-        const size_t have = leftOverSize();
-        int64_t count = 0;
-        if (have < static_cast<size_t>(m_BufferSize)) {
-            count = m_BufferSize - static_cast<int64_t>(have);
-            if (count > m_BytesLeft)
-                count = m_BytesLeft;
-        }
+        const int64_t count = refillCount();
         if (count < 0)
             throw InvalidArgumentError("BytesLeft is " + std::to_string(m_BytesLeft) +
                                        "; it cannot be negative.");
-        const auto wanted = static_cast<size_t>(count);
-        // Usually the read-ahead holds the bytes right behind LeftOver: taking them only moves
-        // the boundary between the two.
-        if (m_readAheadStart == m_bufferEnd && m_buffer.size() - m_readAheadStart >= wanted &&
-            !m_StripNulls && m_readAheadChannel == m_ChannelNumber) {
-            m_bufferEnd += wanted;
-            m_readAheadStart = m_bufferEnd;
-            m_BytesLeft -= count;
-        } else if (count > 0) {
-            admit(wanted);
-        }
+        if (count > 0)
+            admit(static_cast<size_t>(count));
     }
     if ((m_nextLineInText ? text() : nextLine()).empty() && leftOverSize() == 0 && m_BytesLeft == 0)
         m_EndOfFile = true;
     runEventPass();
+}
+
+int64_t Class1::refillCount() const {
+    const size_t have = leftOverSize();
+    if (have >= static_cast<size_t>(m_BufferSize))
+        return 0;
+    return std::min<int64_t>(m_BufferSize - static_cast<int64_t>(have), m_BytesLeft);
 }
 
 void Class1::throwBadBufferSize() const {
@@ -516,11 +508,7 @@ bool Class1::takePlainLine() {
         m_readAheadChannel != m_ChannelNumber || m_readAheadStart != m_bufferEnd)
         return false;
     // The refill: LeftOver grows towards BufferSize from the read-ahead behind it.
-    const size_t have = leftOverSize();
-    const auto bufferSize = static_cast<size_t>(m_BufferSize);
-    const size_t count =
-        have < bufferSize ? static_cast<size_t>(std::min<int64_t>(bufferSize - have, m_BytesLeft))
-                          : 0;
+    const auto count = static_cast<size_t>(refillCount());
     if (m_buffer.size() - m_readAheadStart < count ||
         (m_StripNulls && count > 0 && hasNul(m_readAheadStart, count)))
         return false;

@@ -121,6 +121,9 @@ public:
 
 private:
     void csFillBuffer();
+    // How many bytes a refill moves into LeftOver: up to BufferSize, and no more than BytesLeft
+    // (negative when BytesLeft is).
+    int64_t refillCount() const;
     [[noreturn, gnu::cold]] void throwBadBufferSize() const;
     [[noreturn, gnu::cold]] void throwClosedChannel() const;
     void csExtractNextLine();

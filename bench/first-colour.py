@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Waits until given screen points all show one colour and prints the seconds since START.
 
-    first-colour.py START TIMEOUT RRGGBB X,Y [X,Y...] [--expose TITLE-PREFIX]
+    first-colour.py START TIMEOUT RRGGBB X,Y [X,Y...] [--expose]
 
 START is a time in seconds since the epoch (bash's $EPOCHREALTIME). Reads the root window of
-$DISPLAY through libX11 every 50 ms. With --expose, every top-level window whose name starts with
-TITLE-PREFIX is sent an Expose for its whole area on each round (XClearArea), as a compositing
-desktop would send one whenever it redraws; it is the one push the office's show window needs here
-before it draws its slide. Also prints, on a line of its own, when such a window was first seen
-mapped. Exit status: 0 when the colour came, 1 on timeout, 2 when the display cannot be opened."""
+$DISPLAY through libX11 every 50 ms and prints "colour SECONDS" when all points show the colour,
+or "timeout ..." with the colours last seen. Also prints "mapped SECONDS" when the office's show
+window (named "Presenting: ...") is first seen mapped. With --expose, that window is sent an
+Expose for its whole area on each round (XClearArea), as a compositing desktop would send; on
+Xvfb this does not get the office to draw its slide, but it is kept for trying other setups.
+Exit status: 0 when the colour came, 1 on timeout, 2 when the display cannot be opened."""
 import ctypes
 import sys
 import time
@@ -109,11 +110,8 @@ def colour_at(display, root, x, y):
 
 
 def main(argv):
-    expose = None
-    if "--expose" in argv:
-        at = argv.index("--expose")
-        expose = argv[at + 1]
-        argv = argv[:at] + argv[at + 2:]
+    expose = "--expose" in argv
+    argv = [a for a in argv if a != "--expose"]
     start, timeout, colour = float(argv[0]), float(argv[1]), int(argv[2], 16)
     points = [tuple(int(v) for v in p.split(",")) for p in argv[3:]]
     display = X.XOpenDisplay(None)
@@ -124,12 +122,12 @@ def main(argv):
     mapped_at = None
     last = []
     while time.time() - start < timeout:
-        if expose is not None or mapped_at is None:
-            shows = windows_named(display, root, expose or "Presenting:")
+        if expose or mapped_at is None:
+            shows = windows_named(display, root, "Presenting:")
             if shows and mapped_at is None:
                 mapped_at = time.time() - start
                 print(f"mapped {mapped_at:.2f}", flush=True)
-            if expose is not None:
+            if expose:
                 for window in shows:
                     X.XClearArea(display, window, 0, 0, 0, 0, 1)
                 X.XFlush(display)

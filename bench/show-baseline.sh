@@ -7,9 +7,11 @@
 #   tests/e2e/run-on-xvfb.sh bench/show-baseline.sh build/tests/e2e/tst_ImpressWindow
 #
 # The office's figure stops when its full-screen "Presenting" window is mapped, not when a slide is
-# drawn: on Xvfb that window stays blank grey (with or without a window manager, on top or not), so
-# the time to the first slide cannot be read from the screen there. Quenvar's figure runs until the
-# control window shows the slide number, with the slide's colour on the screen.
+# drawn. On Xvfb, a show started by --show maps that window but never draws into it: with or without
+# a window manager, raised, focused, sent keys, clicks or Expose events, with .odp or .pptx, it
+# keeps the pixels beneath, while the same show started with F5 from the editing frame draws at
+# once. So the time to the first slide cannot be read from the screen there. Quenvar's figure runs
+# until the control window shows the slide number, with the slide's colour on the screen.
 set -uo pipefail
 work=${QUENVAR_E2E_DIR:?run under tests/e2e/run-on-xvfb.sh}
 window_test=${1:-}

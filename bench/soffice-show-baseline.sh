@@ -142,6 +142,18 @@ measure() { # label, profile, deck, plain|remapped, limit
     xwininfo -root -tree >"$fail.tree" 2>&1
     echo "    screenshot $fail.png, window tree $fail.tree; the office's windows:"
     grep -E '\("libreoffice"' "$fail.tree" | grep -v 'has no name' | sed 's/^ */      /'
+    # Whether the show window is there to be seen: mapped, where, full screen, on top, focused.
+    window=$(show_window)
+    if [ -n "$window" ]; then
+        printf '    show window %#x: %s; %s; top of the stack: %s; active: %s\n' "$window" \
+            "$(xwininfo -id "$window" | sed -n 's/^ *Map State: //p')" \
+            "$(xwininfo -id "$window" | sed -n 's/^ *-geometry //p')" \
+            "$(xprop -root _NET_CLIENT_LIST_STACKING | grep -qE "$(printf '%#x' "$window")\$" \
+                && echo yes || echo no)" \
+            "$(xprop -root _NET_ACTIVE_WINDOW | grep -qE "$(printf '%#x' "$window")\$" \
+                && echo yes || echo no)"
+        xprop -id "$window" _NET_WM_STATE | sed 's/^/    /'
+    fi
     return 1
 }
 

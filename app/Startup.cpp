@@ -9,6 +9,19 @@
 
 namespace app {
 
+void preferX11(std::vector<char*>& arguments, const QProcessEnvironment& environment) {
+    static char platform[] = "-platform";
+    static char xcb[] = "xcb";
+    if (environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
+        !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
+        return;
+    for (const char* argument : arguments)
+        if (qstrcmp(argument, "-platform") == 0 || qstrcmp(argument, "--platform") == 0)
+            return;
+    arguments.push_back(platform);
+    arguments.push_back(xcb);
+}
+
 std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
     if (progId.compare(show::kPowerPointProgId, Qt::CaseInsensitive) == 0)
         return show::impress::createImpressApplication();
@@ -17,9 +30,9 @@ std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
 }
 
 QStringList exampleFolders() {
-    QStringList folders{
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quenvar/examples"),
-        QStringLiteral("/usr/share/quenvar/examples")};
+    QStringList folders{QCoreApplication::applicationDirPath() +
+                            QStringLiteral("/../share/quenvar/examples"),
+                        QStringLiteral("/usr/share/quenvar/examples")};
 #ifdef QUENVAR_BUILD_EXAMPLES
     // Run from the build tree, the sample lies where the build converted it.
     folders.append(QStringLiteral(QUENVAR_BUILD_EXAMPLES));

@@ -9,8 +9,16 @@
 #include "show/frmQvr.h"
 
 #include <memory>
+#include <QProcessEnvironment>
+#include <vector>
 
 namespace app {
+
+// Quenvar keeps its window on top, and the office places the show by position: X11 allows both,
+// Wayland neither. Where an X server is at hand (XWayland, in a Wayland session), adds
+// "-platform xcb" to the arguments, unless the user chose a platform (argument or
+// QT_QPA_PLATFORM).
+void preferX11(std::vector<char*>& arguments, const QProcessEnvironment& environment);
 
 // Maps a programmatic identifier to the installed presentation program: "Powerpoint.Application"
 // is LibreOffice Impress here. Throws platform::Failure (source "Quenvar") for any other.

@@ -3,7 +3,11 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    std::vector<char*> arguments(argv, argv + argc);
+    app::preferX11(arguments, QProcessEnvironment::systemEnvironment());
+    int count = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    QApplication application(count, arguments.data());
     QApplication::setApplicationName(QStringLiteral("Quenvar"));
 
     app::Services services;

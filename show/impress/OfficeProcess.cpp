@@ -39,6 +39,9 @@ QList<qint64> processesWith(const QByteArray& argument) {
     return result;
 }
 
+const QString kNotStarted =
+    QStringLiteral("soffice could not be started. Is LibreOffice Impress installed?");
+
 } // namespace
 
 OfficeProcess::OfficeProcess(QString profileDir) : m_profileDir(std::move(profileDir)) {
@@ -72,6 +75,13 @@ QStringList OfficeProcess::arguments() const {
             QStringLiteral("--nodefault"),
             QStringLiteral("--nofirststartwizard"),
             QStringLiteral("--nolockcheck")};
+}
+
+QProcessEnvironment OfficeProcess::environment(QProcessEnvironment base) {
+    const QString plugin = QStringLiteral("SAL_USE_VCLPLUGIN");
+    if (base.value(plugin).isEmpty())
+        base.insert(plugin, QStringLiteral("gen"));
+    return base;
 }
 
 QByteArray OfficeProcess::profileSettings() {
@@ -123,14 +133,16 @@ void OfficeProcess::prepareProfile() const {
 bool OfficeProcess::start(QString* reason) {
     prepareProfile();
     // setsid gives the office a session of its own: a signal to Quenvar's terminal or process
-    // group does not reach it.
-    QStringList arguments = this->arguments();
-    arguments.prepend(QStringLiteral("soffice"));
-    qint64 pid = 0;
-    if (!QProcess::startDetached(QStringLiteral("setsid"), arguments, QString(), &pid)) {
+    // group does not reach it. It would start even where soffice is missing, and nothing would
+    // ever answer on the pipe.
+    QProcess process;
+    process.setProgram(QStringLiteral("setsid"));
+    process.setArguments(QStringList{QStringLiteral("soffice")} + arguments());
+    process.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
+    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty() ||
+        !process.startDetached()) {
         if (reason)
-            *reason = QStringLiteral("soffice could not be started. Is LibreOffice Impress "
-                                     "installed?");
+            *reason = kNotStarted;
         return false;
     }
     return true;

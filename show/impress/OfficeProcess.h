@@ -5,6 +5,7 @@
 // pipe named for the user. Knows nothing of UNO; Office.cpp connects to the pipe.
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,10 @@ public:
     QString unoUrl() const;
     // soffice's arguments.
     QStringList arguments() const;
+    // The office's environment: Quenvar's own, with the office on its plain X11 window system
+    // unless the user chose another (SAL_USE_VCLPLUGIN). On the desktop's toolkits under Wayland
+    // the show window could not be placed by position; the plain one runs on XWayland there.
+    static QProcessEnvironment environment(QProcessEnvironment base);
     // The settings the profile must hold, as the office's registrymodifications.xcu.
     static QByteArray profileSettings();
 

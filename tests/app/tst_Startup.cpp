@@ -12,6 +12,8 @@ private slots:
     void showsTopmostWindowWithIcon();
     void onlyThePresentationProgramIdentifierIsKnown();
     void examplesFolderIsOffered();
+    void runsOnX11WhereThereIsOne_data();
+    void runsOnX11WhereThereIsOne();
 };
 
 void tst_Startup::showsTopmostWindowWithIcon() {
@@ -54,6 +56,53 @@ void tst_Startup::onlyThePresentationProgramIdentifierIsKnown() {
 void tst_Startup::examplesFolderIsOffered() {
     const QStringList folders = app::exampleFolders();
     QVERIFY(folders.contains(QStringLiteral("/usr/share/quenvar/examples")));
+}
+
+void tst_Startup::runsOnX11WhereThereIsOne_data() {
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<bool>("addsXcb");
+    QTest::newRow("wayland session with xwayland") << ":0"
+                                                   << ""
+                                                   << "" << true;
+    QTest::newRow("wayland only") << ""
+                                  << ""
+                                  << "" << false;
+    QTest::newRow("platform chosen in the environment") << ":0"
+                                                        << "wayland"
+                                                        << "" << false;
+    QTest::newRow("platform chosen as an argument") << ":0"
+                                                    << ""
+                                                    << "-platform" << false;
+    QTest::newRow("platform chosen as a long argument") << ":0"
+                                                        << ""
+                                                        << "--platform" << false;
+}
+
+void tst_Startup::runsOnX11WhereThereIsOne() {
+    QFETCH(QString, display);
+    QFETCH(QString, platform);
+    QFETCH(QString, argument);
+    QFETCH(bool, addsXcb);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
+    if (!display.isEmpty())
+        environment.insert(QStringLiteral("DISPLAY"), display);
+    if (!platform.isEmpty())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    QByteArray program = "quenvar", chosen = argument.toLatin1(), wayland = "wayland";
+    std::vector<char*> arguments{program.data()};
+    if (!argument.isEmpty())
+        arguments.insert(arguments.end(), {chosen.data(), wayland.data()});
+    const size_t given = arguments.size();
+
+    app::preferX11(arguments, environment);
+    QStringList added;
+    for (size_t i = given; i < arguments.size(); ++i)
+        added << QString::fromLatin1(arguments[i]);
+    const QStringList expected = addsXcb ? QStringList{"-platform", "xcb"} : QStringList();
+    QCOMPARE(added, expected);
 }
 
 QTEST_MAIN(tst_Startup)

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 using namespace std::chrono_literals;
@@ -86,6 +87,15 @@ TEST_F(ImpressBackend, PlacesTheShowOnTheSecondDisplayWithoutFrameOrBars) {
             << e2e::pixelAt(corner).name().toStdString();
     // Nothing of the office shows on the operator's display.
     EXPECT_TRUE(e2e::sameColour(e2e::pixelAt({512, 384}), e2e::pixelAt({5, 5})));
+    // The office runs on its plain X11 window system, where a window can be placed, even if the
+    // desktop's session is Wayland.
+    const QList<qint64> office = e2e::officePids();
+    EXPECT_FALSE(office.isEmpty());
+    for (qint64 pid : office) {
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
+        ASSERT_TRUE(environment.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(environment.readAll().split('\0').contains("SAL_USE_VCLPLUGIN=gen"));
+    }
     EXPECT_EQ(s_show.pres->Slides()->Count(), 5);
     EXPECT_EQ(s_show.pres->Application()->ActivePresentation()->Slides()->Item(1)->SlideIndex(), 1);
 }

@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -44,6 +45,33 @@ TEST(OfficeProcess, StartsTheOfficeOnItsProfileListeningOnThePipeWithoutDialogs)
                                .arg(office.pipeName())));
     for (const char* flag : {"--norestore", "--nologo", "--nodefault"})
         EXPECT_TRUE(arguments.contains(QLatin1String(flag))) << flag;
+}
+
+TEST(OfficeProcess, RunsTheOfficeOnPlainX11UnlessTheUserChoseAWindowSystem) {
+    QProcessEnvironment base;
+    base.insert(QStringLiteral("DISPLAY"), QStringLiteral(":0"));
+    QProcessEnvironment office = OfficeProcess::environment(base);
+    EXPECT_EQ(office.value(QStringLiteral("SAL_USE_VCLPLUGIN")), QStringLiteral("gen"));
+    EXPECT_EQ(office.value(QStringLiteral("DISPLAY")), QStringLiteral(":0"));
+    base.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
+    office = OfficeProcess::environment(base);
+    EXPECT_EQ(office.value(QStringLiteral("SAL_USE_VCLPLUGIN")), QStringLiteral("gtk3"));
+}
+
+TEST(OfficeProcess, ReportsAMissingOfficeAtOnce) {
+    // A PATH with setsid but no soffice.
+    QTemporaryDir bin;
+    ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable(QStringLiteral("setsid")),
+                            bin.path() + QStringLiteral("/setsid")));
+    const QByteArray saved = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+    QTemporaryDir profile;
+    QString reason;
+    const bool started = OfficeProcess(profile.path()).start(&reason);
+    qputenv("PATH", saved);
+    EXPECT_FALSE(started);
+    EXPECT_TRUE(reason.contains(QLatin1String("Is LibreOffice Impress installed?")))
+        << reason.toStdString();
 }
 
 TEST(OfficeProcess, KeepsItsProfileUnderTheUsersCacheFolder) {

@@ -65,6 +65,7 @@ convert_deck pptx other.fodp
 head -c 4000 "$work/deck.pptx" >"$work/damaged.pptx"
 printf 'This is not a presentation.\n' >"$work/notes.txt"
 cp "$work/deck.ppt" "$work/deck.pps"
+cp "$work/deck.pptx" "$work/Vortrag #1, 100% Größe.pptx"
 
 export QUENVAR_E2E_DIR=$work
 export XDG_CACHE_HOME=$work/cache

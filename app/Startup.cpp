@@ -49,6 +49,8 @@ show::frmQvr::Seams productionSeams(Services& services) {
     seams.forms = &services.forms;
     seams.makeTopmost = &Module1::makeTopmost;
     seams.openUrl = &Module1::openAddress;
+    seams.prepareProgram = &show::impress::prepareImpress;
+    seams.releaseProgram = &show::impress::releaseUnusedImpress;
     return seams;
 }
 

@@ -11,11 +11,10 @@
 
 #include "platform/Failure.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <QString>
 
 namespace show {
 
@@ -92,6 +91,13 @@ public:
     virtual void setVisible(bool visible) = 0;
     virtual std::shared_ptr<PpPresentations> Presentations() = 0;
     virtual std::shared_ptr<PpPresentation> ActivePresentation() = 0;
+
+    // The application's slide-show event: handler runs on the control window's thread soon after
+    // the slide in view of a show that this application runs has changed, whatever changed it (a
+    // move through the view, a click or key at the show window, the show's own timings, a loop
+    // coming round). It carries nothing: the handler asks the show for its slide. Replaces any
+    // earlier handler; an empty one removes it.
+    virtual void setSlideShowNextSlide(std::function<void()> handler) = 0;
 };
 
 // Creates a new application object from a programmatic identifier ("Powerpoint.Application").

@@ -1,10 +1,10 @@
 #include "show/frmQvr.h"
 
-#include "platform/WrappingButton.h"
 #include "platform/Conversion.h"
 #include "platform/Forms.h"
 #include "platform/MessageBox.h"
 #include "platform/Units.h"
+#include "platform/WrappingButton.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 
 namespace show {
 
@@ -228,11 +229,17 @@ void frmQvr::cmdLoadShow_Click() {
     trap(
         [this] {
             txtLoadShow->setEnabled(true);
+            if (m_seams.prepareProgram)
+                m_seams.prepareProgram();
             m_dialog.ShowOpen(this);
             txtLoadShow->setText(m_dialog.FileName());
             {
                 BusyCursor busy;
                 ppApp = m_seams.createObject(kPowerPointProgId);
+                ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
+                    if (window)
+                        window->SlideShowNextSlide();
+                });
                 ppApp->setVisible(true);
                 ppPres1 = ppApp->Presentations()->Open(txtLoadShow->text());
                 ppPres1->SlideShowSettings()->Run();
@@ -300,6 +307,19 @@ void frmQvr::LongTimer1_Timer() {
     nextOrPrevious(true, true);
 }
 
+// The show moved by itself, or by a hand or a remote at the show window: the console follows,
+// with the slide the presentation program reports. Nobody pressed anything, so a show that has
+// ended is not reported here; the next press or tick says so.
+void frmQvr::SlideShowNextSlide() {
+    if (!ppPres1)
+        return;
+    trap(
+        [this] {
+            writeNumber(txtSlideNum, ppPres1->SlideShowWindow()->View()->Slide()->SlideIndex());
+        },
+        [this](const Failure&) { txtSlideNum->setEnabled(false); });
+}
+
 void frmQvr::cmdGoto_Click() {
     trap(
         [this] {
@@ -362,6 +382,8 @@ void frmQvr::Form_Unload() {
         else
             delete window;
     }
+    if (m_seams.releaseProgram)
+        m_seams.releaseProgram();
     // The references to the presentation program are dropped with the window, never called: the
     // show, the presentation and the office keep running.
     if (m_seams.endProgram)

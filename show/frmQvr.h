@@ -45,6 +45,11 @@ public:
         QString numbersFile = display::defaultNumbersFilePath();
         // Ends the program once the windows are unloaded; empty means QCoreApplication::quit.
         std::function<void()> endProgram;
+        // Called as the open-file dialog opens, so that the presentation program gets ready while
+        // the operator chooses; returns at once. May be empty.
+        std::function<void()> prepareProgram;
+        // Called as the window unloads: ends what prepareProgram started if no show ran on it.
+        std::function<void()> releaseProgram;
     };
     explicit frmQvr(Seams seams, QWidget* parent = nullptr);
     ~frmQvr() override;
@@ -70,6 +75,7 @@ protected:
 private:
     void Form_Load();
     void LongTimer1_Timer();
+    void SlideShowNextSlide();
     void nextOrPrevious(bool next, bool fromTimer);
     void Form_Unload();
     void makeControls();

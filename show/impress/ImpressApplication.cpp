@@ -383,10 +383,14 @@ public:
         return active;
     }
     void setActive(const std::shared_ptr<PpPresentation>& presentation) { m_active = presentation; }
+    void setSlideShowNextSlide(std::function<void()> handler) override {
+        m_slideChanged = std::move(handler);
+    }
 
 private:
     std::shared_ptr<Office> m_office;
     bool m_visible = false;
+    std::function<void()> m_slideChanged;
     // Weak: the presentation holds its application, as in the object model it stands for.
     std::weak_ptr<PpPresentation> m_active;
 };
@@ -568,5 +572,9 @@ std::shared_ptr<PpPresentation> ImpressPresentations::Open(const QString& fileNa
 std::shared_ptr<PpApplication> createImpressApplication() {
     return std::make_shared<ImpressApplication>(Office::connect());
 }
+
+void prepareImpress() {}
+
+void releaseUnusedImpress() {}
 
 } // namespace show::impress

@@ -33,6 +33,15 @@ public:
     QStringList calls;
     std::vector<std::shared_ptr<Deck>> decks;
     int32_t slideCountOfNextDeck = 5;
+    // The slide-show event handler of the application made last.
+    std::function<void()> slideChanged;
+
+    // The show moves on by itself (its timings, a click at the show window) to slide index.
+    void showMovesTo(int32_t index) {
+        decks.back()->current = index;
+        if (slideChanged)
+            slideChanged();
+    }
 
     // The next call named call (the first word of its log entry) fails with description.
     void failNext(const QString& call, const QString& description = QStringLiteral("refused")) {
@@ -230,6 +239,9 @@ public:
         if (!active)
             throw platform::Failure(kProgramName, QStringLiteral("no presentation is open"));
         return active;
+    }
+    void setSlideShowNextSlide(std::function<void()> handler) override {
+        m_office.slideChanged = std::move(handler);
     }
     std::shared_ptr<show::PpPresentation> Open(const QString& fileName) override {
         m_office.enter(QStringLiteral("Open ") + fileName);

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTimer>
+#include <utility>
 
 namespace show {
 
@@ -91,15 +93,6 @@ void setTextColour(QLabel* label, const QColor& colour) {
     label->setPalette(palette);
 }
 
-// The wait cursor, for as long as the presentation program is being started and asked.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 // Runs steps inside the handler's one failure trap. Nothing may escape into Qt's event loop, so
 // anything that is not a Failure is turned into one.
 template <typename Steps, typename OnFailure> void trap(Steps&& steps, OnFailure&& onFailure) {
@@ -127,6 +120,30 @@ QString dialogFilter() {
 }
 
 } // namespace
+
+// While a handler waits for the presentation program: ticks and slide-show events held back until
+// it is done, and for the long waits of Load Show the wait cursor.
+class Waiting {
+public:
+    explicit Waiting(frmQvr& window, bool busyCursor = false)
+        : m_window(window), m_busyCursor(busyCursor) {
+        if (m_busyCursor)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_window.m_waiting = true;
+    }
+    ~Waiting() {
+        m_window.m_waiting = false;
+        if (m_busyCursor)
+            QApplication::restoreOverrideCursor();
+        m_window.waitingEnds();
+    }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+
+private:
+    frmQvr& m_window;
+    bool m_busyCursor;
+};
 
 frmQvr::frmQvr(Seams seams, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -234,7 +251,7 @@ void frmQvr::cmdLoadShow_Click() {
             m_dialog.ShowOpen(this);
             txtLoadShow->setText(m_dialog.FileName());
             {
-                BusyCursor busy;
+                Waiting waiting(*this, true);
                 ppApp = m_seams.createObject(kPowerPointProgId);
                 ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
                     if (window)
@@ -276,6 +293,7 @@ void frmQvr::cmdLoadShow_Click() {
 void frmQvr::nextOrPrevious(bool next, bool fromTimer) {
     trap(
         [this, next] {
+            Waiting waiting(*this);
             presentation()->SlideShowWindow()->Activate();
             const std::shared_ptr<PpSlideShowView> view = presentation()->SlideShowWindow()->View();
             if (next)
@@ -304,17 +322,32 @@ void frmQvr::cmdPreviousSlide_Click() {
 }
 
 void frmQvr::LongTimer1_Timer() {
-    nextOrPrevious(true, true);
+    if (m_waiting)
+        m_tickDue = true;
+    else
+        nextOrPrevious(true, true);
+}
+
+void frmQvr::waitingEnds() {
+    if (std::exchange(m_tickDue, false))
+        QTimer::singleShot(0, this, &frmQvr::LongTimer1_Timer);
+    if (std::exchange(m_followDue, false))
+        QTimer::singleShot(0, this, &frmQvr::SlideShowNextSlide);
 }
 
 // The show moved by itself, or by a hand or a remote at the show window: the console follows,
 // with the slide the presentation program reports. Nobody pressed anything, so a show that has
 // ended is not reported here; the next press or tick says so.
 void frmQvr::SlideShowNextSlide() {
+    if (m_waiting) {
+        m_followDue = true;
+        return;
+    }
     if (!ppPres1)
         return;
     trap(
         [this] {
+            Waiting waiting(*this);
             writeNumber(txtSlideNum, ppPres1->SlideShowWindow()->View()->Slide()->SlideIndex());
         },
         [this](const Failure&) { txtSlideNum->setEnabled(false); });
@@ -324,6 +357,7 @@ void frmQvr::cmdGoto_Click() {
     trap(
         [this] {
             lngGotoSlide = platform::toLong(txtGotoSlide->text());
+            Waiting waiting(*this);
             presentation()->SlideShowWindow()->View()->GotoSlide(lngGotoSlide, true);
             writeNumber(txtSlideNum, lngGotoSlide);
         },

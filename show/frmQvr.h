@@ -76,12 +76,15 @@ private:
     void Form_Load();
     void LongTimer1_Timer();
     void SlideShowNextSlide();
+    void waitingEnds();
     void nextOrPrevious(bool next, bool fromTimer);
     void Form_Unload();
     void makeControls();
     void writeNumber(QLineEdit* box, int32_t value);
     void report(const platform::Failure& failure, bool fromTimer = false);
     std::shared_ptr<PpPresentation> presentation() const;
+
+    friend class Waiting;
 
     Seams m_seams;
     platform::CommonDialog m_dialog;
@@ -91,6 +94,12 @@ private:
     std::shared_ptr<PpApplication> ppApp;
     std::shared_ptr<PpPresentation> ppPres1;
     int32_t lngGotoSlide = 0;
+    // Set while a handler waits for the presentation program. The windows keep painting then, and
+    // a tick or a slide-show event that comes meanwhile runs once the handler is done, not inside
+    // it: the program takes one request at a time.
+    bool m_waiting = false;
+    bool m_tickDue = false;
+    bool m_followDue = false;
 
     QLineEdit* txtLoadShow = nullptr;
     QPushButton* cmdGoto = nullptr;

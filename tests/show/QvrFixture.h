@@ -8,37 +8,20 @@
 #include "tests/support/FakePowerPoint.h"
 #include "tests/support/RecordingMessageBox.h"
 
-#include <memory>
 #include <optional>
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The pointer's shape as the program has set it for the whole application.
-inline Qt::CursorShape cursorNow() {
-    return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
-                                          : Qt::ArrowCursor;
-}
-
 class AnsweringFilePrompt final : public platform::FilePrompt {
 public:
-    std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString& directory,
-                                       const QString& filters) override {
-        ++asked;
-        cursor = cursorNow();
-        this->title = title;
-        this->directory = directory;
-        this->filters = filters;
+    std::optional<QString> askOpenFile(QWidget*, const QString&, const QString&,
+                                       const QString&) override {
         return answer;
     }
-
     std::optional<QString> answer; // nothing: the operator cancels
-    int asked = 0;
-    Qt::CursorShape cursor = Qt::ArrowCursor; // when last asked
-    QString title, directory, filters;
 };
 
 class HandClock final : public platform::Clock {
@@ -57,33 +40,27 @@ struct QvrFixture {
     RecordingMessageBox messages;
     platform::Forms forms;
     HandClock clock;
-    QList<QUrl> openedAddresses;
-    int topmostCalls = 0;
-    bool visibleWhenMadeTopmost = true;
-    int programEnded = 0;
-    std::optional<Qt::CursorShape> cursorAtCreate;
+    QStringList events; // the seams the window called, in order
     std::unique_ptr<show::frmQvr> window;
 
-    // box: the message box to use; the recording one when null.
-    explicit QvrFixture(platform::MessageBox* box = nullptr, bool realClock = false) {
+    QvrFixture() {
         show::frmQvr::Seams seams;
-        seams.createObject = [this, make = office.factory()](const QString& progId) {
-            cursorAtCreate = cursorNow();
-            return make(progId);
-        };
+        seams.createObject = office.factory();
         seams.filePrompt = &prompt;
-        seams.messageBox = box ? box : &messages;
+        seams.messageBox = &messages;
         seams.forms = &forms;
-        seams.makeTopmost = [this](QWidget* target) {
-            ++topmostCalls;
-            visibleWhenMadeTopmost = target->isVisible();
+        seams.makeTopmost = [this](QWidget* w) {
+            log(w->isVisible() ? "topmost shown" : "topmost");
         };
-        seams.openUrl = [this](const QUrl& address) { openedAddresses.append(address); };
-        seams.clock = realClock ? nullptr : &clock;
+        seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
+        seams.clock = &clock;
         seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));
-        seams.endProgram = [this] { ++programEnded; };
+        seams.endProgram = [this] { log("end"); };
+        seams.prepareProgram = [this] { log("prepare"); };
+        seams.releaseProgram = [this] { log("release"); };
         window = std::make_unique<show::frmQvr>(std::move(seams));
     }
+    void log(const char* event) { events.append(QLatin1String(event)); }
 
     template <typename Widget = QWidget> Widget* find(const char* name) const {
         auto* widget = window->findChild<Widget*>(QLatin1String(name));
@@ -97,7 +74,10 @@ struct QvrFixture {
         QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
     }
     void type(const char* name, const QString& text) const { box(name)->setText(text); }
-
+    void tick(std::chrono::milliseconds after) {
+        clock.advance(after);
+        window->LongTimer1().check();
+    }
     // One press of Load Show, choosing fileName, with interval typed into Text1.
     void loadShow(const QString& fileName = QStringLiteral("/shows/first.ppt"),
                   const QString& interval = QStringLiteral("10")) {

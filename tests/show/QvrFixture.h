@@ -17,11 +17,13 @@
 
 class AnsweringFilePrompt final : public platform::FilePrompt {
 public:
-    std::optional<QString> askOpenFile(QWidget*, const QString&, const QString&,
+    std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString&,
                                        const QString&) override {
+        this->title = title;
         return answer;
     }
     std::optional<QString> answer; // nothing: the operator cancels
+    QString title;
 };
 
 class HandClock final : public platform::Clock {

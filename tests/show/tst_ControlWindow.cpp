@@ -25,6 +25,13 @@ void tst_ControlWindow::layout() {
     QCOMPARE(f.find("cmdLoadShow")->geometry(), QRect(99, 64, 84, 43));
     for (const char* display : {"txtLoadShow", "txtSlideNum", "txtTotalslides"})
         QVERIFY(!f.box(display)->isEnabled());
+    QStringList captions;
+    for (const QObject* control : f.window->children())
+        captions.append(control->property("text").toString());
+    for (const char* caption : {" &Goto Slide   Number", "Slide Num", "&Next  Slide", "&Load Show",
+                                "   &Previous    Slide", "Current Slide Show", "Total Slides",
+                                "    Load &Display    Numbers", "Timer"})
+        QVERIFY2(captions.contains(QLatin1String(caption)), caption);
 }
 
 // The display boxes are passed over while disabled; the path box joins once Load Show enabled it.

@@ -24,6 +24,7 @@ void tst_LoadShow::firstPressRunsShowThenAsksForInterval() {
                                            "Left 769", "Top 0", "Width 768", "ActivePresentation",
                                            "Item 1", "SlideIndex", "ActivePresentation", "Count"}));
     QCOMPARE(f.events, QStringList({"topmost", "prepare"}));
+    QCOMPARE(f.prompt.title, QStringLiteral("Load PowerPoint Presentation"));
     QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/first.ppt"));
     QVERIFY(f.box("txtLoadShow")->isEnabled());
     QCOMPARE(f.text("txtSlideNum"), QStringLiteral("1"));

@@ -1,0 +1,636 @@
+// The kiosk benchmarks' eye and hands: drives a running Quenvar through the keyboard and the mouse
+// (XTest) and reads the result off the screen (XGetImage), with no hook in Quenvar itself.
+// bench/kiosk-bench.sh starts Quenvar on the virtual display and runs this beside it:
+//
+//   quenvar_xbench show --deck-a A.odp --deck-b B.odp [--dialog-seconds 3] [--presses 10]
+//   quenvar_xbench soak --deck LOOP.odp --calibration-deck COPY.odp --seconds 600
+//                       --quenvar-pid PID --office-profile DIR [--idle-seconds 20]
+//
+// Each deck has a .colours file beside it (one #rrggbb a line, slide 1 first; see
+// make-bench-decks.py), so that the slide on the projector is known from one pixel. Results are
+// printed as lines "FIGURE name value [unit] [beside baseline]".
+//
+// show: press-to-pixels of Quenvar's Next (Alt+N to the control window) and Previous (Alt+P)
+// beside the office's own Right and Left keys sent to the show window, interleaved; the first Load
+// Show of a freshly started Quenvar beside a warm one of a second deck; and whether the control
+// window's event loop answers while a show loads.
+// soak: the timer drives a looping deck; ticks seen on the projector, whether the console's slide
+// number matches the projector, message boxes, resident memory and CPU of Quenvar and the office.
+//
+// Whether the control window can paint is read from its answers to _NET_WM_PING: Qt answers pings
+// from the same event loop that paints, so a window that does not answer for a second could not
+// have repainted in that second either (an uncovered window would show stale pixels). Reading its
+// pixels instead proves nothing on an X server without a compositor: nothing covers the window, so
+// its last picture stays on the screen whether or not the program is alive.
+#include "XClient.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+#include <X11/keysym.h>
+
+namespace bench {
+namespace {
+
+using namespace std::chrono_literals;
+using Ms = std::chrono::duration<double, std::milli>;
+
+// Places in the control window frmQvr, in pixels from its top-left corner: its layout in twips
+// divided by 15 (96 dpi), as the window lays itself out.
+constexpr int kTimerBoxX = 245, kTimerBoxY = 200;     // Text1, the timer interval
+constexpr int kGotoBoxX = 222, kGotoBoxY = 137;       // txtGotoSlide
+constexpr Rect kSlideNumInside{40, 122, 40, 31};      // txtSlideNum without its frame
+const std::string kControlTitle = "Quenvar-Dual Monitor";
+const std::string kDialogTitle = "Load PowerPoint Presentation";
+const std::string kMessageBoxTitle = "Quenvar";
+// The middle of the second display, where the show is placed by default.
+constexpr int kProjectorX = 1536, kProjectorY = 384;
+// Somewhere on the first display that no window covers, out of the way of hover effects.
+constexpr int kPointerRestX = 4, kPointerRestY = 760;
+
+struct Deck {
+    std::string path;
+    std::vector<Rgb> colours;
+
+    // 1-based slide number shown in this colour, 0 for none.
+    int slideOf(Rgb colour) const {
+        for (size_t i = 0; i < colours.size(); ++i)
+            if (sameColour(colour, colours[i]))
+                return int(i) + 1;
+        return 0;
+    }
+};
+
+Deck readDeck(const std::string& path) {
+    Deck deck{path, {}};
+    const std::string colours = path.substr(0, path.rfind('.')) + ".colours";
+    std::ifstream in(colours);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.size() == 7 && line[0] == '#')
+            deck.colours.push_back(Rgb(std::stoul(line.substr(1), nullptr, 16)));
+    if (deck.colours.empty())
+        throw std::runtime_error("no slide colours in " + colours);
+    return deck;
+}
+
+void figure(const std::string& name, const std::string& value) {
+    std::printf("FIGURE %s %s\n", name.c_str(), value.c_str());
+    std::fflush(stdout);
+}
+
+std::string format(const char* pattern, auto... values) {
+    char text[512];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Sends a ping every 10 ms while it is stepped and keeps the moments the answers came.
+class Pinger {
+public:
+    Pinger(XClient& x, unsigned long window) : m_x(x), m_window(window) {}
+
+    void step() {
+        const auto now = Clock::now();
+        if (now - m_lastSent >= 10ms) {
+            m_x.ping(m_window, ++m_serial);
+            m_lastSent = now;
+        }
+        for (unsigned long serial : m_x.pingAnswers())
+            if (serial > m_firstSerial)
+                m_answers.push_back(Clock::now());
+    }
+    // Starts a new measure: earlier pings no longer count.
+    void restart() {
+        m_answers.clear();
+        m_firstSerial = m_serial;
+    }
+    std::optional<Clock::time_point> answerAfter(Clock::time_point moment) const {
+        for (const auto& answer : m_answers)
+            if (answer > moment)
+                return answer;
+        return std::nullopt;
+    }
+    // The longest stretch between from and to in which no answer came.
+    double longestSilenceMs(Clock::time_point from, Clock::time_point to) const {
+        double longest = 0;
+        Clock::time_point last = from;
+        for (const auto& answer : m_answers) {
+            if (answer <= from || answer > to)
+                continue;
+            longest = std::max(longest, Ms(answer - last).count());
+            last = answer;
+        }
+        return std::max(longest, Ms(to - last).count());
+    }
+    // Keeps stepping for a while, as an idle program would be pinged.
+    void run(std::chrono::milliseconds duration) {
+        const auto until = Clock::now() + duration;
+        while (Clock::now() < until) {
+            step();
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+private:
+    XClient& m_x;
+    unsigned long m_window;
+    unsigned long m_serial = 0, m_firstSerial = 0;
+    Clock::time_point m_lastSent{};
+    std::vector<Clock::time_point> m_answers;
+};
+
+class Bench {
+public:
+    Bench() {
+        m_control = m_x.waitForClient(kControlTitle, 60s);
+        if (!m_control)
+            throw std::runtime_error("the control window \"" + kControlTitle +
+                                     "\" did not appear within 60 s");
+        m_origin = *m_x.rect(m_control);
+        noteMessageBoxes();
+        m_boxesAtStart = m_boxes.size();
+    }
+
+    XClient& x() { return m_x; }
+    unsigned long control() const { return m_control; }
+
+    // Clicks into a box of the control window and replaces its text.
+    void typeInto(int boxX, int boxY, const std::string& text) {
+        m_x.activate(m_control, 2s);
+        m_x.click(m_origin.x + boxX, m_origin.y + boxY);
+        std::this_thread::sleep_for(100ms);
+        m_x.press(XK_a, {XK_Control_L});
+        m_x.type(text);
+        m_x.moveTo(kPointerRestX, kPointerRestY);
+        std::this_thread::sleep_for(100ms);
+    }
+
+    struct Load {
+        double pixelsMs = -1;       // Enter in the dialog to the first slide on the projector
+        double silenceMs = -1;      // longest time the control window did not answer meanwhile
+        double answeredAfterMs = -1; // Enter to its first answer after the slide was up
+    };
+
+    // Load Show through the dialog: Alt+L, the full path typed into the file name box after
+    // dialogWait, Enter; then waits for the deck's first slide on the projector while pinging the
+    // control window.
+    Load loadShow(const Deck& deck, std::chrono::milliseconds dialogWait) {
+        Load result;
+        m_x.activate(m_control, 2s);
+        std::this_thread::sleep_for(200ms);
+        m_x.press(XK_l, {XK_Alt_L});
+        const unsigned long dialog = m_x.waitForClient(kDialogTitle, 20s);
+        if (!dialog) {
+            note("the open-file dialog did not appear within 20 s of Alt+L");
+            return result;
+        }
+        std::this_thread::sleep_for(dialogWait);
+        m_x.activate(dialog, 2s);
+        m_x.type(deck.path);
+        // The file name box's completer pops up as the path is typed; let it settle.
+        std::this_thread::sleep_for(300ms);
+        Pinger pinger(m_x, m_control);
+        const Clock::time_point enter = m_x.press(XK_Return);
+        const auto until = enter + 180s;
+        std::optional<Clock::time_point> shown;
+        for (int step = 0; Clock::now() < until; ++step) {
+            pinger.step();
+            if (!shown && sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[0]))
+                shown = Clock::now();
+            if (shown && pinger.answerAfter(*shown))
+                break;
+            if (step % 500 == 0 && noteMessageBoxes())
+                note("a message box appeared during Load Show");
+            std::this_thread::sleep_for(1ms);
+        }
+        if (!shown) {
+            note("the deck's first slide did not reach the projector within 180 s of Enter" +
+                 std::string(m_x.findClient(kDialogTitle) ? " (the dialog is still open)" : ""));
+            return result;
+        }
+        result.pixelsMs = Ms(*shown - enter).count();
+        const auto answered = pinger.answerAfter(*shown);
+        const auto end = answered ? *answered : Clock::now();
+        result.silenceMs = pinger.longestSilenceMs(enter, end);
+        if (answered)
+            result.answeredAfterMs = Ms(*answered - enter).count();
+        return result;
+    }
+
+    // Longest silence of the control window over a stretch in which nothing is asked of it.
+    double idleSilenceMs(std::chrono::milliseconds duration) {
+        Pinger pinger(m_x, m_control);
+        const auto from = Clock::now();
+        pinger.run(duration);
+        return pinger.longestSilenceMs(from + 50ms, Clock::now());
+    }
+
+    // Waits until the projector shows the slide; the moment it did, or nothing after timeout.
+    std::optional<Clock::time_point> waitForSlide(const Deck& deck, int slide,
+                                                  std::chrono::milliseconds timeout) {
+        const auto until = Clock::now() + timeout;
+        while (Clock::now() < until) {
+            if (sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[size_t(slide - 1)]))
+                return Clock::now();
+            std::this_thread::sleep_for(1ms);
+        }
+        return std::nullopt;
+    }
+
+    int slideOnProjector(const Deck& deck) { return deck.slideOf(m_x.pixel(kProjectorX, kProjectorY)); }
+
+    std::vector<Rgb> slideNumBox() {
+        return m_x.grab({m_origin.x + kSlideNumInside.x, m_origin.y + kSlideNumInside.y,
+                         kSlideNumInside.width, kSlideNumInside.height});
+    }
+
+    // Top-level windows titled as Quenvar's message boxes; true when one not seen before came.
+    bool noteMessageBoxes() {
+        bool added = false;
+        for (unsigned long window : m_x.clients())
+            if (m_x.title(window) == kMessageBoxTitle && m_x.rect(window))
+                added |= m_boxes.insert(window).second;
+        return added;
+    }
+    size_t newMessageBoxes() const { return m_boxes.size() - m_boxesAtStart; }
+
+    static void note(const std::string& text) {
+        std::printf("NOTE %s\n", text.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    XClient m_x;
+    unsigned long m_control = 0;
+    Rect m_origin;
+    std::set<unsigned long> m_boxes;
+    size_t m_boxesAtStart = 0;
+};
+
+std::map<std::string, std::string> options(int argc, char** argv, int first) {
+    std::map<std::string, std::string> result;
+    for (int i = first; i + 1 < argc; i += 2) {
+        if (std::strncmp(argv[i], "--", 2) != 0)
+            throw std::runtime_error(std::string("unexpected argument ") + argv[i]);
+        result[argv[i] + 2] = argv[i + 1];
+    }
+    return result;
+}
+
+std::string need(const std::map<std::string, std::string>& given, const std::string& name) {
+    const auto it = given.find(name);
+    if (it == given.end())
+        throw std::runtime_error("--" + name + " is missing");
+    return it->second;
+}
+
+double number(const std::map<std::string, std::string>& given, const std::string& name,
+              double fallback) {
+    const auto it = given.find(name);
+    return it == given.end() ? fallback : std::stod(it->second);
+}
+
+std::chrono::milliseconds seconds(double value) {
+    return std::chrono::milliseconds(long(value * 1000));
+}
+
+// ---- show ------------------------------------------------------------------------------------
+
+struct KeyKind {
+    const char* name;
+    bool toControl; // Quenvar's control window, or the office's show window
+    unsigned long keysym;
+    int step;
+};
+
+const KeyKind kKinds[] = {
+    {"quenvar-next", true, XK_n, +1},
+    {"office-right", false, XK_Right, +1},
+    {"quenvar-previous", true, XK_p, -1},
+    {"office-left", false, XK_Left, -1},
+};
+
+// One key to the program that owns it; milliseconds from the key going down to the next slide on
+// the projector, or -1.
+double pressToPixels(Bench& bench, const Deck& deck, const KeyKind& kind) {
+    XClient& x = bench.x();
+    int slide = bench.slideOnProjector(deck);
+    for (int i = 0; i < 100 && slide == 0; ++i) {
+        std::this_thread::sleep_for(20ms);
+        slide = bench.slideOnProjector(deck);
+    }
+    const int wanted = slide + kind.step;
+    if (slide == 0 || wanted < 1 || wanted > int(deck.colours.size())) {
+        Bench::note(format("%s: the projector shows slide %d, no slide to go to", kind.name, slide));
+        return -1;
+    }
+    const unsigned long target =
+        kind.toControl ? bench.control() : x.clientAt(kProjectorX, kProjectorY, bench.control());
+    if (!target || !x.activate(target, 3s)) {
+        Bench::note(format("%s: its window could not be given the focus", kind.name));
+        return -1;
+    }
+    // Time for the program to take the focus in before the key comes.
+    std::this_thread::sleep_for(200ms);
+    const auto down = kind.toControl ? x.press(kind.keysym, {XK_Alt_L}) : x.press(kind.keysym);
+    const auto shown = bench.waitForSlide(deck, wanted, 10s);
+    if (!shown) {
+        Bench::note(format("%s: slide %d did not appear within 10 s", kind.name, wanted));
+        return -1;
+    }
+    return Ms(*shown - down).count();
+}
+
+void printLoad(const std::string& name, const Bench::Load& load) {
+    figure(name + "-enter-to-pixels-ms", format("%.0f", load.pixelsMs));
+    figure(name + "-control-window-longest-silence-ms", format("%.0f", load.silenceMs));
+    figure(name + "-control-window-answers-again-ms", format("%.0f", load.answeredAfterMs));
+}
+
+int runShow(const std::map<std::string, std::string>& given) {
+    const Deck a = readDeck(need(given, "deck-a"));
+    const Deck b = readDeck(need(given, "deck-b"));
+    const auto dialogWait = seconds(number(given, "dialog-seconds", 3));
+    const int presses = int(number(given, "presses", 10));
+    Bench bench;
+
+    const double idleSilence = bench.idleSilenceMs(2s);
+    // An interval of 0: the timer stays still and Load Show asks for nothing.
+    bench.typeInto(kTimerBoxX, kTimerBoxY, "0");
+    const Bench::Load first = bench.loadShow(a, dialogWait);
+    if (first.pixelsMs < 0)
+        return 1;
+    std::this_thread::sleep_for(2s);
+
+    // Warm-up, not counted: each kind once, ending on slide 6 of 12, so that every round below
+    // (each kind once, net no move) stays within the deck.
+    for (int k : {1, 0, 1, 0, 1, 2, 3, 0, 1})
+        if (pressToPixels(bench, a, kKinds[k]) < 0)
+            return 1;
+    std::map<std::string, std::vector<double>> times;
+    int failed = 0;
+    for (int round = 0; round < presses; ++round) {
+        // Rotating the order spreads any effect of what came before over all four kinds.
+        for (int i = 0; i < 4; ++i) {
+            const KeyKind& kind = kKinds[(round + i) % 4];
+            const double ms = pressToPixels(bench, a, kind);
+            if (ms < 0)
+                ++failed;
+            else
+                times[kind.name].push_back(ms);
+            std::this_thread::sleep_for(300ms);
+        }
+        if (failed > 3)
+            return 1;
+    }
+
+    const Bench::Load warm = bench.loadShow(b, dialogWait);
+
+    auto range = [&](const std::string& name) {
+        const std::vector<double>& v = times[name];
+        return v.empty() ? std::string("none")
+                         : format("median %.0f ms, range %.0f-%.0f ms, n=%zu", median(v),
+                                  *std::min_element(v.begin(), v.end()),
+                                  *std::max_element(v.begin(), v.end()), v.size());
+    };
+    for (const KeyKind& kind : kKinds)
+        figure(std::string(kind.name) + "-press-to-pixels", range(kind.name));
+    figure("quenvar-next-vs-office-right",
+           format("%.2fx", median(times["quenvar-next"]) / median(times["office-right"])));
+    figure("quenvar-previous-vs-office-left",
+           format("%.2fx", median(times["quenvar-previous"]) / median(times["office-left"])));
+    printLoad("load-first", first);
+    printLoad("load-warm", warm);
+    if (warm.pixelsMs > 0)
+        figure("load-first-vs-warm", format("%.2fx (goal <= 1.3x)", first.pixelsMs / warm.pixelsMs));
+    figure("control-window-longest-silence-idle-ms", format("%.0f (baseline, 2 s idle)", idleSilence));
+    if (idleSilence > 0 && first.silenceMs >= 0)
+        figure("load-first-silence-vs-idle", format("%.1fx", first.silenceMs / idleSilence));
+    figure("message-boxes", format("%zu", bench.newMessageBoxes()));
+    return failed ? 1 : 0;
+}
+
+// ---- soak ------------------------------------------------------------------------------------
+
+struct ProcessUse {
+    double cpuMs = 0; // user + system time
+    long rssKiB = 0;
+};
+
+ProcessUse processUse(long pid) {
+    ProcessUse use;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command name, which is in parentheses and may hold blanks: state is
+    // field 3, utime 14 and stime 15.
+    const size_t close = text.rfind(')');
+    if (close != std::string::npos) {
+        std::istringstream rest(text.substr(close + 2));
+        std::vector<std::string> fields;
+        for (std::string field; rest >> field;)
+            fields.push_back(field);
+        if (fields.size() > 12)
+            use.cpuMs = (std::stod(fields[11]) + std::stod(fields[12])) * 1000.0 /
+                        double(sysconf(_SC_CLK_TCK));
+    }
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            use.rssKiB = std::stol(line.substr(6));
+    return use;
+}
+
+// soffice.bin of the office on the given profile.
+long officePid(const std::string& profile) {
+    DIR* proc = opendir("/proc");
+    long result = 0;
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        const long pid = std::strtol(entry->d_name, nullptr, 10);
+        if (pid <= 0)
+            continue;
+        std::ifstream file(std::string("/proc/") + entry->d_name + "/cmdline");
+        std::string command((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (command.find("soffice.bin") != std::string::npos &&
+            command.find(profile) != std::string::npos)
+            result = pid;
+    }
+    if (proc)
+        closedir(proc);
+    return result;
+}
+
+int runSoak(const std::map<std::string, std::string>& given) {
+    const Deck deck = readDeck(need(given, "deck"));
+    const Deck calibration = readDeck(need(given, "calibration-deck"));
+    const double duration = number(given, "seconds", 600);
+    const auto idle = seconds(number(given, "idle-seconds", 20));
+    const long quenvar = std::stol(need(given, "quenvar-pid"));
+    const std::string profile = need(given, "office-profile");
+    constexpr double kInterval = 0.5;
+    const int slides = int(deck.colours.size());
+    Bench bench;
+
+    // The console's number is read by comparing the txtSlideNum box with pictures of it taken
+    // while Goto put each number there: Goto writes the number typed, not one read back from the
+    // office, so the pictures do not depend on what is measured.
+    bench.typeInto(kTimerBoxX, kTimerBoxY, "0");
+    if (bench.loadShow(calibration, 500ms).pixelsMs < 0)
+        return 1;
+    std::vector<std::vector<Rgb>> numbers(size_t(slides) + 1);
+    for (int n = 1; n <= slides; ++n) {
+        bench.typeInto(kGotoBoxX, kGotoBoxY, std::to_string(n));
+        bench.x().press(XK_g, {XK_Alt_L});
+        if (!bench.waitForSlide(calibration, n, 10s)) {
+            Bench::note(format("Goto %d did not show slide %d", n, n));
+            return 1;
+        }
+        std::this_thread::sleep_for(500ms);
+        numbers[size_t(n)] = bench.slideNumBox();
+        for (int m = 1; m < n; ++m)
+            if (numbers[size_t(m)] == numbers[size_t(n)]) {
+                Bench::note(format("the slide number box looks the same for %d and %d", m, n));
+                return 1;
+            }
+    }
+    auto consoleNumber = [&] {
+        const std::vector<Rgb> box = bench.slideNumBox();
+        for (int n = 1; n <= slides; ++n)
+            if (box == numbers[size_t(n)])
+                return n;
+        return 0;
+    };
+
+    // The baseline: both programs with a show loaded and nothing asked of them.
+    const long office = officePid(profile);
+    if (!office) {
+        Bench::note("no office runs on the profile " + profile);
+        return 1;
+    }
+    const ProcessUse idleQuenvar0 = processUse(quenvar), idleOffice0 = processUse(office);
+    std::this_thread::sleep_for(idle);
+    const ProcessUse idleQuenvar1 = processUse(quenvar), idleOffice1 = processUse(office);
+    const double idleSeconds = std::chrono::duration<double>(idle).count();
+
+    bench.typeInto(kTimerBoxX, kTimerBoxY, format("%g", kInterval));
+    if (bench.loadShow(deck, 500ms).pixelsMs < 0)
+        return 1;
+    std::this_thread::sleep_for(1s);
+
+    const ProcessUse quenvar0 = processUse(quenvar), office0 = processUse(office);
+    const auto start = Clock::now();
+    const auto end = start + seconds(duration);
+    long samples = 0, matched = 0, settled = 0, settledMatched = 0, unreadable = 0, blank = 0;
+    int ticks = 0, lastSlide = bench.slideOnProjector(deck);
+    Clock::time_point lastChange = start, lastBoxCheck = start;
+    // Set from a change on the projector until the console shows the same slide.
+    bool awaitingConsole = false;
+    std::vector<double> lags;
+    while (Clock::now() < end) {
+        const auto now = Clock::now();
+        const int slide = bench.slideOnProjector(deck);
+        const int console = consoleNumber();
+        ++samples;
+        if (slide == 0) {
+            ++blank;
+        } else if (slide != lastSlide) {
+            ++ticks;
+            lastSlide = slide;
+            lastChange = now;
+            awaitingConsole = true;
+        }
+        if (console == 0)
+            ++unreadable;
+        if (slide != 0 && console == slide) {
+            ++matched;
+            if (awaitingConsole) {
+                lags.push_back(Ms(now - lastChange).count());
+                awaitingConsole = false;
+            }
+        }
+        // A sample counts as settled once the projector has shown its slide for 250 ms: the
+        // console is written after the office moved, so right after a change it lags by design.
+        if (slide != 0 && now - lastChange >= 250ms) {
+            ++settled;
+            settledMatched += console == slide;
+        }
+        if (now - lastBoxCheck >= 1s) {
+            lastBoxCheck = now;
+            bench.noteMessageBoxes();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    const ProcessUse quenvar1 = processUse(quenvar), office1 = processUse(office);
+
+    const double expected = duration / kInterval;
+    figure("soak-seconds", format("%.0f", duration));
+    figure("soak-ticks", format("%d (%.2fx the %.0f a %.1f s timer gives)", ticks, ticks / expected,
+                                expected, kInterval));
+    figure("soak-console-matches-settled",
+           format("%.1f%% of %ld samples taken 250 ms or more after a change (goal 100%%)",
+                  100.0 * double(settledMatched) / double(std::max(settled, 1L)), settled));
+    figure("soak-console-matches-all",
+           format("%.1f%% of %ld samples (%ld unreadable, %ld with no slide on the projector)",
+                  100.0 * double(matched) / double(std::max(samples, 1L)), samples, unreadable,
+                  blank));
+    if (!lags.empty())
+        figure("soak-console-lag", format("median %.0f ms, max %.0f ms after the projector",
+                                          median(lags), *std::max_element(lags.begin(), lags.end())));
+    figure("soak-message-boxes", format("%zu (goal 0)", bench.newMessageBoxes()));
+    auto memory = [&](const char* name, const ProcessUse& a, const ProcessUse& b,
+                      const ProcessUse& idleA, const ProcessUse& idleB, double goalMb) {
+        figure(format("soak-%s-rss-growth", name),
+               format("%+.2f MB from %.1f MB (goal < %.0f MB; idle %.0f s before: %+.2f MB)",
+                      double(b.rssKiB - a.rssKiB) / 1024.0, double(a.rssKiB) / 1024.0, goalMb,
+                      idleSeconds, double(idleB.rssKiB - idleA.rssKiB) / 1024.0));
+    };
+    memory("quenvar", quenvar0, quenvar1, idleQuenvar0, idleQuenvar1, 2);
+    memory("office", office0, office1, idleOffice0, idleOffice1, 50);
+    auto cpu = [&](const char* name, const ProcessUse& a, const ProcessUse& b, const ProcessUse& idleA,
+                   const ProcessUse& idleB) {
+        const double perTick = (b.cpuMs - a.cpuMs) / std::max(ticks, 1);
+        const double idlePerInterval = (idleB.cpuMs - idleA.cpuMs) / idleSeconds * kInterval;
+        figure(format("soak-%s-cpu-per-tick", name),
+               format("%.1f ms (idle baseline %.1f ms per %.1f s: %.1fx)", perTick, idlePerInterval,
+                      kInterval, idlePerInterval > 0 ? perTick / idlePerInterval : 0.0));
+    };
+    cpu("quenvar", quenvar0, quenvar1, idleQuenvar0, idleQuenvar1);
+    cpu("office", office0, office1, idleOffice0, idleOffice1);
+    return 0;
+}
+
+} // namespace
+} // namespace bench
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode != "show" && mode != "soak") {
+        std::fprintf(stderr, "usage: quenvar_xbench show|soak --option value ...\n"
+                             "(see the top of bench/XBench.cpp; run by bench/kiosk-bench.sh)\n");
+        return mode == "--help" ? 0 : 2;
+    }
+    try {
+        const auto given = bench::options(argc, argv, 2);
+        return mode == "show" ? bench::runShow(given) : bench::runSoak(given);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quenvar_xbench: %s\n", error.what());
+        return 1;
+    }
+}

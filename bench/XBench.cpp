@@ -46,9 +46,9 @@ using Ms = std::chrono::duration<double, std::milli>;
 
 // Places in the control window frmQvr, in pixels from its top-left corner: its layout in twips
 // divided by 15 (96 dpi), as the window lays itself out.
-constexpr int kTimerBoxX = 245, kTimerBoxY = 200;     // Text1, the timer interval
-constexpr int kGotoBoxX = 222, kGotoBoxY = 137;       // txtGotoSlide
-constexpr Rect kSlideNumInside{40, 122, 40, 31};      // txtSlideNum without its frame
+constexpr int kTimerBoxX = 245, kTimerBoxY = 200; // Text1, the timer interval
+constexpr int kGotoBoxX = 222, kGotoBoxY = 137;   // txtGotoSlide
+constexpr Rect kSlideNumInside{40, 122, 40, 31};  // txtSlideNum without its frame
 const std::string kControlTitle = "Quenvar-Dual Monitor";
 const std::string kDialogTitle = "Load PowerPoint Presentation";
 const std::string kMessageBoxTitle = "Quenvar";
@@ -184,8 +184,8 @@ public:
     }
 
     struct Load {
-        double pixelsMs = -1;       // Enter in the dialog to the first slide on the projector
-        double silenceMs = -1;      // longest time the control window did not answer meanwhile
+        double pixelsMs = -1;        // Enter in the dialog to the first slide on the projector
+        double silenceMs = -1;       // longest time the control window did not answer meanwhile
         double answeredAfterMs = -1; // Enter to its first answer after the slide was up
     };
 
@@ -255,7 +255,9 @@ public:
         return std::nullopt;
     }
 
-    int slideOnProjector(const Deck& deck) { return deck.slideOf(m_x.pixel(kProjectorX, kProjectorY)); }
+    int slideOnProjector(const Deck& deck) {
+        return deck.slideOf(m_x.pixel(kProjectorX, kProjectorY));
+    }
 
     std::vector<Rgb> slideNumBox() {
         return m_x.grab({m_origin.x + kSlideNumInside.x, m_origin.y + kSlideNumInside.y,
@@ -339,7 +341,8 @@ double pressToPixels(Bench& bench, const Deck& deck, const KeyKind& kind) {
     }
     const int wanted = slide + kind.step;
     if (slide == 0 || wanted < 1 || wanted > int(deck.colours.size())) {
-        Bench::note(format("%s: the projector shows slide %d, no slide to go to", kind.name, slide));
+        Bench::note(
+            format("%s: the projector shows slide %d, no slide to go to", kind.name, slide));
         return -1;
     }
     const unsigned long target =
@@ -420,8 +423,10 @@ int runShow(const std::map<std::string, std::string>& given) {
     printLoad("load-first", first);
     printLoad("load-warm", warm);
     if (warm.pixelsMs > 0)
-        figure("load-first-vs-warm", format("%.2fx (goal <= 1.3x)", first.pixelsMs / warm.pixelsMs));
-    figure("control-window-longest-silence-idle-ms", format("%.0f (baseline, 2 s idle)", idleSilence));
+        figure("load-first-vs-warm",
+               format("%.2fx (goal <= 1.3x)", first.pixelsMs / warm.pixelsMs));
+    figure("control-window-longest-silence-idle-ms",
+           format("%.0f (baseline, 2 s idle)", idleSilence));
     if (idleSilence > 0 && first.silenceMs >= 0)
         figure("load-first-silence-vs-idle", format("%.1fx", first.silenceMs / idleSilence));
     figure("message-boxes", format("%zu", bench.newMessageBoxes()));
@@ -467,7 +472,8 @@ long officePid(const std::string& profile) {
         if (pid <= 0)
             continue;
         std::ifstream file(std::string("/proc/") + entry->d_name + "/cmdline");
-        std::string command((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::string command((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
         if (command.find("soffice.bin") != std::string::npos &&
             command.find(profile) != std::string::npos)
             result = pid;
@@ -530,16 +536,16 @@ int runSoak(const std::map<std::string, std::string>& given) {
     const double idleSeconds = std::chrono::duration<double>(idle).count();
 
     bench.typeInto(kTimerBoxX, kTimerBoxY, format("%g", kInterval));
+    // Sampling starts as soon as the first slide is up: the timer is already running.
     if (bench.loadShow(deck, 500ms).pixelsMs < 0)
         return 1;
-    std::this_thread::sleep_for(1s);
 
     const ProcessUse quenvar0 = processUse(quenvar), office0 = processUse(office);
     const auto start = Clock::now();
     const auto end = start + seconds(duration);
     long samples = 0, matched = 0, settled = 0, settledMatched = 0, unreadable = 0, blank = 0;
     int ticks = 0, lastSlide = bench.slideOnProjector(deck);
-    Clock::time_point lastChange = start, lastBoxCheck = start;
+    Clock::time_point lastChange = start, lastBoxCheck = start, lastTick = start;
     // Set from a change on the projector until the console shows the same slide.
     bool awaitingConsole = false;
     std::vector<double> lags;
@@ -552,6 +558,7 @@ int runSoak(const std::map<std::string, std::string>& given) {
             ++blank;
         } else if (slide != lastSlide) {
             ++ticks;
+            lastTick = now;
             lastSlide = slide;
             lastChange = now;
             awaitingConsole = true;
@@ -583,6 +590,10 @@ int runSoak(const std::map<std::string, std::string>& given) {
     figure("soak-seconds", format("%.0f", duration));
     figure("soak-ticks", format("%d (%.2fx the %.0f a %.1f s timer gives)", ticks, ticks / expected,
                                 expected, kInterval));
+    // A show that stops moving (it ended, or the timer stopped) shows here.
+    figure("soak-last-tick-at",
+           format("%.1f s of %.0f s", std::chrono::duration<double>(lastTick - start).count(),
+                  duration));
     figure("soak-console-matches-settled",
            format("%.1f%% of %ld samples taken 250 ms or more after a change (goal 100%%)",
                   100.0 * double(settledMatched) / double(std::max(settled, 1L)), settled));
@@ -591,8 +602,9 @@ int runSoak(const std::map<std::string, std::string>& given) {
                   100.0 * double(matched) / double(std::max(samples, 1L)), samples, unreadable,
                   blank));
     if (!lags.empty())
-        figure("soak-console-lag", format("median %.0f ms, max %.0f ms after the projector",
-                                          median(lags), *std::max_element(lags.begin(), lags.end())));
+        figure("soak-console-lag",
+               format("median %.0f ms, max %.0f ms after the projector", median(lags),
+                      *std::max_element(lags.begin(), lags.end())));
     figure("soak-message-boxes", format("%zu (goal 0)", bench.newMessageBoxes()));
     auto memory = [&](const char* name, const ProcessUse& a, const ProcessUse& b,
                       const ProcessUse& idleA, const ProcessUse& idleB, double goalMb) {
@@ -603,13 +615,18 @@ int runSoak(const std::map<std::string, std::string>& given) {
     };
     memory("quenvar", quenvar0, quenvar1, idleQuenvar0, idleQuenvar1, 2);
     memory("office", office0, office1, idleOffice0, idleOffice1, 50);
-    auto cpu = [&](const char* name, const ProcessUse& a, const ProcessUse& b, const ProcessUse& idleA,
-                   const ProcessUse& idleB) {
+    auto cpu = [&](const char* name, const ProcessUse& a, const ProcessUse& b,
+                   const ProcessUse& idleA, const ProcessUse& idleB) {
         const double perTick = (b.cpuMs - a.cpuMs) / std::max(ticks, 1);
         const double idlePerInterval = (idleB.cpuMs - idleA.cpuMs) / idleSeconds * kInterval;
+        const std::string ratio =
+            idlePerInterval > 0 ? format(": %.1fx", perTick / idlePerInterval) : std::string();
+        // CPU time is counted in clock ticks of 10 ms: over a long soak that is fine grained
+        // enough, over an idle stretch of seconds it may read 0.
         figure(format("soak-%s-cpu-per-tick", name),
-               format("%.1f ms (idle baseline %.1f ms per %.1f s: %.1fx)", perTick, idlePerInterval,
-                      kInterval, idlePerInterval > 0 ? perTick / idlePerInterval : 0.0));
+               format("%.1f ms; %.1f ms per second of soak (idle baseline %.1f ms per %.1f s%s)",
+                      perTick, (b.cpuMs - a.cpuMs) / duration, idlePerInterval, kInterval,
+                      ratio.c_str()));
     };
     cpu("quenvar", quenvar0, quenvar1, idleQuenvar0, idleQuenvar1);
     cpu("office", office0, office1, idleOffice0, idleOffice1);

@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <X11/Xatom.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace bench {
 
@@ -96,8 +96,7 @@ std::string XClient::title(unsigned long window) {
     unsigned char* data = nullptr;
     std::string result;
     if (XGetWindowProperty(m_display, window, atom("_NET_WM_NAME"), 0, 1024, False,
-                           atom("UTF8_STRING"), &type, &format, &count, &after,
-                           &data) == Success &&
+                           atom("UTF8_STRING"), &type, &format, &count, &after, &data) == Success &&
         data && format == 8)
         result.assign(reinterpret_cast<const char*>(data), count);
     if (data)
@@ -114,8 +113,7 @@ std::string XClient::title(unsigned long window) {
 
 std::optional<Rect> XClient::rect(unsigned long window) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(m_display, window, &attributes) ||
-        attributes.map_state != IsViewable)
+    if (!XGetWindowAttributes(m_display, window, &attributes) || attributes.map_state != IsViewable)
         return std::nullopt;
     int x = 0, y = 0;
     Window child = 0;
@@ -131,8 +129,7 @@ unsigned long XClient::findClient(const std::string& wanted) {
     return 0;
 }
 
-unsigned long XClient::waitForClient(const std::string& wanted,
-                                     std::chrono::milliseconds timeout) {
+unsigned long XClient::waitForClient(const std::string& wanted, std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
     for (;;) {
         if (const unsigned long window = findClient(wanted))
@@ -192,7 +189,8 @@ void XClient::key(unsigned long keysym, bool down) {
     XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, keysym), down, CurrentTime);
 }
 
-Clock::time_point XClient::press(unsigned long keysym, const std::vector<unsigned long>& modifiers) {
+Clock::time_point XClient::press(unsigned long keysym,
+                                 const std::vector<unsigned long>& modifiers) {
     for (unsigned long modifier : modifiers)
         key(modifier, true);
     XSync(m_display, False);
@@ -212,8 +210,8 @@ void XClient::type(const std::string& text) {
         const KeyCode code = XKeysymToKeycode(m_display, keysym);
         const bool shifted = XkbKeycodeToKeysym(m_display, code, 0, 0) != keysym &&
                              XkbKeycodeToKeysym(m_display, code, 0, 1) == keysym;
-        press(keysym, shifted ? std::vector<unsigned long>{XK_Shift_L}
-                              : std::vector<unsigned long>{});
+        press(keysym,
+              shifted ? std::vector<unsigned long>{XK_Shift_L} : std::vector<unsigned long>{});
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }

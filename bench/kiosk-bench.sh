@@ -78,10 +78,9 @@ else
         --office-profile "$run/cache/quenvar/office-profile"
 fi 2>&1 | tee -a "$result"
 status=${PIPESTATUS[0]}
-if [ "$status" -ne 0 ]; then
-    import -window root "$out/$mode-$stamp-failed.png" 2>/dev/null
-    echo "# failed ($status); screenshot: $out/$mode-$stamp-failed.png" | tee -a "$result"
-fi
+import -window root "$out/$mode-$stamp-end.png" 2>/dev/null
+[ "$status" -ne 0 ] && echo "# failed ($status); screenshot: $out/$mode-$stamp-end.png" | tee -a "$result"
+
 kill -0 "$quenvar_pid" 2>/dev/null || echo "# Quenvar ended during the run" | tee -a "$result"
 echo "# kept in $result"
 exit "$status"

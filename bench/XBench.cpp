@@ -140,6 +140,23 @@ public:
         }
         return std::max(longest, Ms(to - last).count());
     }
+    // Every stretch over 100 ms without an answer, as "start+length" in ms from from.
+    std::string silences(Clock::time_point from, Clock::time_point to) const {
+        std::string result;
+        Clock::time_point last = from;
+        auto add = [&](Clock::time_point until) {
+            if (until - last > 100ms)
+                result += format(" %.0f+%.0f", Ms(last - from).count(), Ms(until - last).count());
+        };
+        for (const auto& answer : m_answers) {
+            if (answer <= from || answer > to)
+                continue;
+            add(answer);
+            last = answer;
+        }
+        add(to);
+        return result.empty() ? " none" : result;
+    }
     // Keeps stepping for a while, as an idle program would be pinged.
     void run(std::chrono::milliseconds duration) {
         const auto until = Clock::now() + duration;
@@ -187,6 +204,8 @@ public:
         double pixelsMs = -1;        // Enter in the dialog to the first slide on the projector
         double silenceMs = -1;       // longest time the control window did not answer meanwhile
         double answeredAfterMs = -1; // Enter to its first answer after the slide was up
+        double dialogGoneMs = -1;    // Enter to the dialog's window gone from the screen
+        std::string silences;        // every silence over 100 ms, from Enter
     };
 
     // Load Show through the dialog: Alt+L, the full path typed into the file name box after
@@ -213,6 +232,8 @@ public:
         std::optional<Clock::time_point> shown;
         for (int step = 0; Clock::now() < until; ++step) {
             pinger.step();
+            if (result.dialogGoneMs < 0 && step % 10 == 0 && !m_x.rect(dialog))
+                result.dialogGoneMs = Ms(Clock::now() - enter).count();
             if (!shown && sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[0]))
                 shown = Clock::now();
             if (shown && pinger.answerAfter(*shown))
@@ -230,6 +251,7 @@ public:
         const auto answered = pinger.answerAfter(*shown);
         const auto end = answered ? *answered : Clock::now();
         result.silenceMs = pinger.longestSilenceMs(enter, end);
+        result.silences = pinger.silences(enter, end);
         if (answered)
             result.answeredAfterMs = Ms(*answered - enter).count();
         return result;
@@ -366,6 +388,8 @@ void printLoad(const std::string& name, const Bench::Load& load) {
     figure(name + "-enter-to-pixels-ms", format("%.0f", load.pixelsMs));
     figure(name + "-control-window-longest-silence-ms", format("%.0f", load.silenceMs));
     figure(name + "-control-window-answers-again-ms", format("%.0f", load.answeredAfterMs));
+    figure(name + "-dialog-gone-ms", format("%.0f", load.dialogGoneMs));
+    figure(name + "-control-window-silences", "start+length ms:" + load.silences);
 }
 
 int runShow(const std::map<std::string, std::string>& given) {

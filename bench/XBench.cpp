@@ -22,16 +22,15 @@
 // have repainted in that second either (an uncovered window would show stale pixels). Reading its
 // pixels instead proves nothing on an X server without a compositor: nothing covers the window, so
 // its last picture stays on the screen whether or not the program is alive.
-#include "XClient.h"
+#include "Figures.h"
+#include "KioskDriver.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -42,272 +41,6 @@ namespace bench {
 namespace {
 
 using namespace std::chrono_literals;
-using Ms = std::chrono::duration<double, std::milli>;
-
-// Places in the control window frmQvr, in pixels from its top-left corner: its layout in twips
-// divided by 15 (96 dpi), as the window lays itself out.
-constexpr int kTimerBoxX = 245, kTimerBoxY = 200; // Text1, the timer interval
-constexpr int kGotoBoxX = 222, kGotoBoxY = 137;   // txtGotoSlide
-constexpr Rect kSlideNumInside{40, 122, 40, 31};  // txtSlideNum without its frame
-const std::string kControlTitle = "Quenvar-Dual Monitor";
-const std::string kDialogTitle = "Load PowerPoint Presentation";
-const std::string kMessageBoxTitle = "Quenvar";
-// The middle of the second display, where the show is placed by default.
-constexpr int kProjectorX = 1536, kProjectorY = 384;
-// Somewhere on the first display that no window covers, out of the way of hover effects.
-constexpr int kPointerRestX = 4, kPointerRestY = 760;
-
-struct Deck {
-    std::string path;
-    std::vector<Rgb> colours;
-
-    // 1-based slide number shown in this colour, 0 for none.
-    int slideOf(Rgb colour) const {
-        for (size_t i = 0; i < colours.size(); ++i)
-            if (sameColour(colour, colours[i]))
-                return int(i) + 1;
-        return 0;
-    }
-};
-
-Deck readDeck(const std::string& path) {
-    Deck deck{path, {}};
-    const std::string colours = path.substr(0, path.rfind('.')) + ".colours";
-    std::ifstream in(colours);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.size() == 7 && line[0] == '#')
-            deck.colours.push_back(Rgb(std::stoul(line.substr(1), nullptr, 16)));
-    if (deck.colours.empty())
-        throw std::runtime_error("no slide colours in " + colours);
-    return deck;
-}
-
-void figure(const std::string& name, const std::string& value) {
-    std::printf("FIGURE %s %s\n", name.c_str(), value.c_str());
-    std::fflush(stdout);
-}
-
-std::string format(const char* pattern, auto... values) {
-    char text[512];
-    std::snprintf(text, sizeof text, pattern, values...);
-    return text;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Sends a ping every 10 ms while it is stepped and keeps the moments the answers came.
-class Pinger {
-public:
-    Pinger(XClient& x, unsigned long window) : m_x(x), m_window(window) {}
-
-    void step() {
-        const auto now = Clock::now();
-        if (now - m_lastSent >= 10ms) {
-            m_x.ping(m_window, ++m_serial);
-            m_lastSent = now;
-        }
-        for (unsigned long serial : m_x.pingAnswers())
-            if (serial > m_firstSerial)
-                m_answers.push_back(Clock::now());
-    }
-    // Starts a new measure: earlier pings no longer count.
-    void restart() {
-        m_answers.clear();
-        m_firstSerial = m_serial;
-    }
-    std::optional<Clock::time_point> answerAfter(Clock::time_point moment) const {
-        for (const auto& answer : m_answers)
-            if (answer > moment)
-                return answer;
-        return std::nullopt;
-    }
-    // The longest stretch between from and to in which no answer came.
-    double longestSilenceMs(Clock::time_point from, Clock::time_point to) const {
-        double longest = 0;
-        Clock::time_point last = from;
-        for (const auto& answer : m_answers) {
-            if (answer <= from || answer > to)
-                continue;
-            longest = std::max(longest, Ms(answer - last).count());
-            last = answer;
-        }
-        return std::max(longest, Ms(to - last).count());
-    }
-    // Every stretch over 100 ms without an answer, as "start+length" in ms from from.
-    std::string silences(Clock::time_point from, Clock::time_point to) const {
-        std::string result;
-        Clock::time_point last = from;
-        auto add = [&](Clock::time_point until) {
-            if (until - last > 100ms)
-                result += format(" %.0f+%.0f", Ms(last - from).count(), Ms(until - last).count());
-        };
-        for (const auto& answer : m_answers) {
-            if (answer <= from || answer > to)
-                continue;
-            add(answer);
-            last = answer;
-        }
-        add(to);
-        return result.empty() ? " none" : result;
-    }
-    // Keeps stepping for a while, as an idle program would be pinged.
-    void run(std::chrono::milliseconds duration) {
-        const auto until = Clock::now() + duration;
-        while (Clock::now() < until) {
-            step();
-            std::this_thread::sleep_for(1ms);
-        }
-    }
-
-private:
-    XClient& m_x;
-    unsigned long m_window;
-    unsigned long m_serial = 0, m_firstSerial = 0;
-    Clock::time_point m_lastSent{};
-    std::vector<Clock::time_point> m_answers;
-};
-
-class Bench {
-public:
-    Bench() {
-        m_control = m_x.waitForClient(kControlTitle, 60s);
-        if (!m_control)
-            throw std::runtime_error("the control window \"" + kControlTitle +
-                                     "\" did not appear within 60 s");
-        m_origin = *m_x.rect(m_control);
-        noteMessageBoxes();
-        m_boxesAtStart = m_boxes.size();
-    }
-
-    XClient& x() { return m_x; }
-    unsigned long control() const { return m_control; }
-
-    // Clicks into a box of the control window and replaces its text.
-    void typeInto(int boxX, int boxY, const std::string& text) {
-        m_x.activate(m_control, 2s);
-        m_x.click(m_origin.x + boxX, m_origin.y + boxY);
-        std::this_thread::sleep_for(100ms);
-        m_x.press(XK_a, {XK_Control_L});
-        m_x.type(text);
-        m_x.moveTo(kPointerRestX, kPointerRestY);
-        std::this_thread::sleep_for(100ms);
-    }
-
-    struct Load {
-        double pixelsMs = -1;        // Enter in the dialog to the first slide on the projector
-        double silenceMs = -1;       // longest time the control window did not answer meanwhile
-        double answeredAfterMs = -1; // Enter to its first answer after the slide was up
-        double dialogGoneMs = -1;    // Enter to the dialog's window gone from the screen
-        std::string silences;        // every silence over 100 ms, from Enter
-    };
-
-    // Load Show through the dialog: Alt+L, the full path typed into the file name box after
-    // dialogWait, Enter; then waits for the deck's first slide on the projector while pinging the
-    // control window.
-    Load loadShow(const Deck& deck, std::chrono::milliseconds dialogWait) {
-        Load result;
-        m_x.activate(m_control, 2s);
-        std::this_thread::sleep_for(200ms);
-        m_x.press(XK_l, {XK_Alt_L});
-        const unsigned long dialog = m_x.waitForClient(kDialogTitle, 20s);
-        if (!dialog) {
-            note("the open-file dialog did not appear within 20 s of Alt+L");
-            return result;
-        }
-        std::this_thread::sleep_for(dialogWait);
-        m_x.activate(dialog, 2s);
-        m_x.type(deck.path);
-        // The file name box's completer pops up as the path is typed; let it settle.
-        std::this_thread::sleep_for(300ms);
-        Pinger pinger(m_x, m_control);
-        const Clock::time_point enter = m_x.press(XK_Return);
-        const auto until = enter + 180s;
-        std::optional<Clock::time_point> shown;
-        for (int step = 0; Clock::now() < until; ++step) {
-            pinger.step();
-            if (result.dialogGoneMs < 0 && step % 10 == 0 && !m_x.rect(dialog))
-                result.dialogGoneMs = Ms(Clock::now() - enter).count();
-            if (!shown && sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[0]))
-                shown = Clock::now();
-            if (shown && pinger.answerAfter(*shown))
-                break;
-            if (step % 500 == 0 && noteMessageBoxes())
-                note("a message box appeared during Load Show");
-            std::this_thread::sleep_for(1ms);
-        }
-        if (!shown) {
-            note("the deck's first slide did not reach the projector within 180 s of Enter" +
-                 std::string(m_x.findClient(kDialogTitle) ? " (the dialog is still open)" : ""));
-            return result;
-        }
-        result.pixelsMs = Ms(*shown - enter).count();
-        const auto answered = pinger.answerAfter(*shown);
-        const auto end = answered ? *answered : Clock::now();
-        result.silenceMs = pinger.longestSilenceMs(enter, end);
-        result.silences = pinger.silences(enter, end);
-        if (answered)
-            result.answeredAfterMs = Ms(*answered - enter).count();
-        return result;
-    }
-
-    // Longest silence of the control window over a stretch in which nothing is asked of it.
-    double idleSilenceMs(std::chrono::milliseconds duration) {
-        Pinger pinger(m_x, m_control);
-        const auto from = Clock::now();
-        pinger.run(duration);
-        return pinger.longestSilenceMs(from + 50ms, Clock::now());
-    }
-
-    // Waits until the projector shows the slide; the moment it did, or nothing after timeout.
-    std::optional<Clock::time_point> waitForSlide(const Deck& deck, int slide,
-                                                  std::chrono::milliseconds timeout) {
-        const auto until = Clock::now() + timeout;
-        while (Clock::now() < until) {
-            if (sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[size_t(slide - 1)]))
-                return Clock::now();
-            std::this_thread::sleep_for(1ms);
-        }
-        return std::nullopt;
-    }
-
-    int slideOnProjector(const Deck& deck) {
-        return deck.slideOf(m_x.pixel(kProjectorX, kProjectorY));
-    }
-
-    std::vector<Rgb> slideNumBox() {
-        return m_x.grab({m_origin.x + kSlideNumInside.x, m_origin.y + kSlideNumInside.y,
-                         kSlideNumInside.width, kSlideNumInside.height});
-    }
-
-    // Top-level windows titled as Quenvar's message boxes; true when one not seen before came.
-    bool noteMessageBoxes() {
-        bool added = false;
-        for (unsigned long window : m_x.clients())
-            if (m_x.title(window) == kMessageBoxTitle && m_x.rect(window))
-                added |= m_boxes.insert(window).second;
-        return added;
-    }
-    size_t newMessageBoxes() const { return m_boxes.size() - m_boxesAtStart; }
-
-    static void note(const std::string& text) {
-        std::printf("NOTE %s\n", text.c_str());
-        std::fflush(stdout);
-    }
-
-private:
-    XClient m_x;
-    unsigned long m_control = 0;
-    Rect m_origin;
-    std::set<unsigned long> m_boxes;
-    size_t m_boxesAtStart = 0;
-};
 
 std::map<std::string, std::string> options(int argc, char** argv, int first) {
     std::map<std::string, std::string> result;
@@ -354,7 +87,7 @@ const KeyKind kKinds[] = {
 
 // One key to the program that owns it; milliseconds from the key going down to the next slide on
 // the projector, or -1.
-double pressToPixels(Bench& bench, const Deck& deck, const KeyKind& kind) {
+double pressToPixels(KioskDriver& bench, const Deck& deck, const KeyKind& kind) {
     XClient& x = bench.x();
     int slide = bench.slideOnProjector(deck);
     for (int i = 0; i < 100 && slide == 0; ++i) {
@@ -363,14 +96,12 @@ double pressToPixels(Bench& bench, const Deck& deck, const KeyKind& kind) {
     }
     const int wanted = slide + kind.step;
     if (slide == 0 || wanted < 1 || wanted > int(deck.colours.size())) {
-        Bench::note(
-            format("%s: the projector shows slide %d, no slide to go to", kind.name, slide));
+        note(format("%s: the projector shows slide %d, no slide to go to", kind.name, slide));
         return -1;
     }
-    const unsigned long target =
-        kind.toControl ? bench.control() : x.clientAt(kProjectorX, kProjectorY, bench.control());
+    const unsigned long target = kind.toControl ? bench.control() : bench.showWindow();
     if (!target || !x.activate(target, 3s)) {
-        Bench::note(format("%s: its window could not be given the focus", kind.name));
+        note(format("%s: its window could not be given the focus", kind.name));
         return -1;
     }
     // Time for the program to take the focus in before the key comes.
@@ -378,13 +109,13 @@ double pressToPixels(Bench& bench, const Deck& deck, const KeyKind& kind) {
     const auto down = kind.toControl ? x.press(kind.keysym, {XK_Alt_L}) : x.press(kind.keysym);
     const auto shown = bench.waitForSlide(deck, wanted, 10s);
     if (!shown) {
-        Bench::note(format("%s: slide %d did not appear within 10 s", kind.name, wanted));
+        note(format("%s: slide %d did not appear within 10 s", kind.name, wanted));
         return -1;
     }
     return Ms(*shown - down).count();
 }
 
-void printLoad(const std::string& name, const Bench::Load& load) {
+void printLoad(const std::string& name, const KioskDriver::Load& load) {
     figure(name + "-enter-to-pixels-ms", format("%.0f", load.pixelsMs));
     figure(name + "-control-window-longest-silence-ms", format("%.0f", load.silenceMs));
     figure(name + "-control-window-answers-again-ms", format("%.0f", load.answeredAfterMs));
@@ -397,12 +128,12 @@ int runShow(const std::map<std::string, std::string>& given) {
     const Deck b = readDeck(need(given, "deck-b"));
     const auto dialogWait = seconds(number(given, "dialog-seconds", 3));
     const int presses = int(number(given, "presses", 10));
-    Bench bench;
+    KioskDriver bench;
 
     const double idleSilence = bench.idleSilenceMs(2s);
     // An interval of 0: the timer stays still and Load Show asks for nothing.
     bench.typeInto(kTimerBoxX, kTimerBoxY, "0");
-    const Bench::Load first = bench.loadShow(a, dialogWait);
+    const KioskDriver::Load first = bench.loadShow(a, dialogWait);
     if (first.pixelsMs < 0)
         return 1;
     std::this_thread::sleep_for(2s);
@@ -429,7 +160,7 @@ int runShow(const std::map<std::string, std::string>& given) {
             return 1;
     }
 
-    const Bench::Load warm = bench.loadShow(b, dialogWait);
+    const KioskDriver::Load warm = bench.loadShow(b, dialogWait);
 
     auto range = [&](const std::string& name) {
         const std::vector<double>& v = times[name];
@@ -516,7 +247,7 @@ int runSoak(const std::map<std::string, std::string>& given) {
     const std::string profile = need(given, "office-profile");
     constexpr double kInterval = 0.5;
     const int slides = int(deck.colours.size());
-    Bench bench;
+    KioskDriver bench;
 
     // The console's number is read by comparing the txtSlideNum box with pictures of it taken
     // while Goto put each number there: Goto writes the number typed, not one read back from the
@@ -529,14 +260,14 @@ int runSoak(const std::map<std::string, std::string>& given) {
         bench.typeInto(kGotoBoxX, kGotoBoxY, std::to_string(n));
         bench.x().press(XK_g, {XK_Alt_L});
         if (!bench.waitForSlide(calibration, n, 10s)) {
-            Bench::note(format("Goto %d did not show slide %d", n, n));
+            note(format("Goto %d did not show slide %d", n, n));
             return 1;
         }
         std::this_thread::sleep_for(500ms);
         numbers[size_t(n)] = bench.slideNumBox();
         for (int m = 1; m < n; ++m)
             if (numbers[size_t(m)] == numbers[size_t(n)]) {
-                Bench::note(format("the slide number box looks the same for %d and %d", m, n));
+                note(format("the slide number box looks the same for %d and %d", m, n));
                 return 1;
             }
     }
@@ -551,7 +282,7 @@ int runSoak(const std::map<std::string, std::string>& given) {
     // The baseline: both programs with a show loaded and nothing asked of them.
     const long office = officePid(profile);
     if (!office) {
-        Bench::note("no office runs on the profile " + profile);
+        note("no office runs on the profile " + profile);
         return 1;
     }
     const ProcessUse idleQuenvar0 = processUse(quenvar), idleOffice0 = processUse(office);

@@ -1,7 +1,7 @@
 // A small X client for the kiosk benchmarks: it reads pixels of the screen, finds the top-level
 // windows the window manager lists, presses keys and clicks through the XTest extension, and pings
 // a window (_NET_WM_PING) to see whether its program's event loop answers. It knows nothing of
-// Quenvar or the office: bench/XBench.cpp drives them through it, as a person at the keyboard and
+// Quenvar or the office: KioskDriver drives them through it, as a person at the keyboard and
 // an eye on the screen would.
 #pragma once
 

@@ -1,7 +1,7 @@
 #include "display/ScreenDialog.h"
 
-#include "platform/WrappingButton.h"
 #include "platform/Units.h"
+#include "platform/WrappingButton.h"
 
 #include <iterator>
 #include <QCloseEvent>
@@ -70,9 +70,12 @@ ScreenDialog::ScreenDialog() : QDialog(nullptr) {
     setObjectName(QStringLiteral("frmScreen"));
     setWindowTitle(kCaption);
     // A tool window stays out of the task bar without needing an owner; the customised hints keep
-    // the title and the close button and leave out minimize, maximize and the help button.
+    // the title and the close button and leave out minimize, maximize and the help button. The
+    // control window stays on top of everything and stands where this window opens: unless this
+    // one is kept on top as well, the control window covers its boxes.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowStaysOnTopHint);
     setFont(sansSerif(8.25, false));
     setSizeGripEnabled(false);
     setModal(false);

@@ -81,13 +81,12 @@ void frmScreen::makeControls() {
 void frmScreen::Show() {
     if (!m_window)
         makeControls();
-    if (m_window->isVisible()) {
-        // Already open, perhaps behind the control window, which stays on top of everything.
-        m_window->raise();
-        m_window->activateWindow();
-    } else {
-        m_window->show();
-    }
+    // Minimized through the window manager, the window has no task bar entry to come back by: this
+    // is its way back. It may also be open behind the control window.
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 void frmScreen::Unload() {

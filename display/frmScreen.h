@@ -47,7 +47,7 @@ public:
     std::optional<int16_t> intDisplaySet;
 
     // Makes the controls if they are not loaded, shows the window modeless and without an owner,
-    // and brings it forward.
+    // restores it if it was minimized, and brings it forward over the control window.
     void Show();
     // Destroys the controls, as closing the window does; the members stay.
     void Unload();

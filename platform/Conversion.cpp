@@ -28,9 +28,9 @@ bool isDigit(QChar c) {
 
 // Reads the number in text as a double. The grammar is checked here, character by character, and
 // rewritten into the C form that std::from_chars reads: that keeps the parse independent of the
-// process's C locale and lets a ',' mean a decimal separator only where the locale says so.
-// Group separators are not accepted: "1,000" in an English locale would otherwise silently be a
-// thousand where the operator may have meant one.
+// process's C locale. Both separators are the locale's: in German "1.024" is a thousand and
+// twenty-four and "1,5" one and a half, in English the other way round. A group separator counts
+// only between two digits of the whole part.
 double parse(const QString& text, const QLocale& locale) {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -40,6 +40,7 @@ double parse(const QString& text, const QLocale& locale) {
         --end;
 
     const QString decimal = locale.decimalPoint();
+    const QString group = locale.groupSeparator();
     const QString minus = locale.negativeSign();
     const QString plus = locale.positiveSign();
 
@@ -61,9 +62,14 @@ double parse(const QString& text, const QLocale& locale) {
             i += plus.size();
         }
     };
-    auto readDigits = [&]() {
+    auto readDigits = [&](bool grouped) {
         qsizetype count = 0;
-        while (i < end && isDigit(text[i])) {
+        while (i < end) {
+            if (grouped && count > 0 && startsWith(group) && i + group.size() < end &&
+                isDigit(text[i + group.size()]))
+                i += group.size();
+            if (!isDigit(text[i]))
+                break;
             c += char(text[i].unicode());
             ++i;
             ++count;
@@ -72,17 +78,17 @@ double parse(const QString& text, const QLocale& locale) {
     };
 
     readSign();
-    qsizetype mantissaDigits = readDigits();
+    qsizetype mantissaDigits = readDigits(true);
     // Order of magnitude of the mantissa, for telling overflow from underflow below.
     qsizetype leadingZeros = 0;
     while (leadingZeros < qsizetype(c.size()) && (c[leadingZeros] == '0' || c[leadingZeros] == '-'))
         ++leadingZeros;
     long long magnitude = (long long)(c.size()) - leadingZeros;
-    if (i < end && (text[i] == QLatin1Char('.') || startsWith(decimal))) {
-        i += text[i] == QLatin1Char('.') ? 1 : decimal.size();
+    if (startsWith(decimal)) {
+        i += decimal.size();
         c += '.';
         const qsizetype before = qsizetype(c.size());
-        const qsizetype fraction = readDigits();
+        const qsizetype fraction = readDigits(false);
         mantissaDigits += fraction;
         if (magnitude == 0) {
             qsizetype zeros = 0;
@@ -103,7 +109,7 @@ double parse(const QString& text, const QLocale& locale) {
             ++i;
         }
         const qsizetype digitsAt = qsizetype(c.size());
-        if (readDigits() == 0)
+        if (readDigits(false) == 0)
             typeMismatch();
         // Only the rough size matters; clamp so a long run of digits cannot overflow it.
         qsizetype first = digitsAt;

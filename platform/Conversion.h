@@ -2,12 +2,12 @@
 // operator types (the timer interval, the Goto slide number, the display numbers) goes through
 // here.
 //
-// Text to number: blanks (spaces and tabs) around the number are allowed; the decimal separator is
-// the given locale's (the user's by default), and a '.' is accepted as well; an exponent is
-// allowed; a fraction converted to an integer is rounded to the nearest whole number with halves
-// going to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Empty or non-numeric text throws
-// Failure("Quenvar", "Type mismatch"); a value beyond the target type throws
-// Failure("Quenvar", "Overflow").
+// Text to number: blanks (spaces and tabs) around the number are allowed; the decimal and the group
+// separator are the given locale's (the user's by default), a group separator standing only
+// between digits of the whole part; an exponent is allowed; a fraction converted to an integer is
+// rounded to the nearest whole number with halves going to the even neighbour (2.5 -> 2, 3.5 -> 4,
+// -2.5 -> -2). Empty or non-numeric text throws Failure("Quenvar", "Type mismatch"); a value beyond
+// the target type throws Failure("Quenvar", "Overflow").
 #pragma once
 
 #include <cstdint>

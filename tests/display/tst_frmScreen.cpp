@@ -1,204 +1,191 @@
-// The display numbers window: its layout, its life from showing to OK or Cancel, and what OK makes
-// of the three boxes.
-
-#include "platform/WrappingButton.h"
-#include "ScreenFixture.h"
+// The display numbers window: where it opens and how it comes back, what OK makes of the boxes and
+// every other way out, and the file that Save writes and Load reads.
+#include "display/frmScreen.h"
+#include "linereader/Class1.h"
+#include "platform/Forms.h"
+#include "platform/TextFileWriter.h"
+#include "tests/support/RecordingMessageBox.h"
 
 #include <QApplication>
-#include <QFontInfo>
-#include <QLabel>
-#include <QPointer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/mount.h>
+
+// A fresh window whose numbers file lies in a temporary folder.
+struct Fixture {
+    QTemporaryDir folder;
+    QString file = folder.filePath("Qvr");
+    RecordingMessageBox messages;
+    platform::Forms forms;
+    std::unique_ptr<display::frmScreen> screen{new display::frmScreen({file, &messages, &forms})};
+    QLineEdit* box(int i) const {
+        return screen->window()->findChild<QLineEdit*>(
+            QStringList{"txtLeft", "txtTop", "txtWidth"}[i]);
+    }
+    void click(const char* name) const {
+        QTest::mouseClick(screen->window()->findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+    void type(const QStringList& leftTopWidth) const {
+        for (int i = 0; i < 3; ++i)
+            box(i)->setText(leftTopWidth[i]);
+    }
+    QStringList texts() const { return {box(0)->text(), box(1)->text(), box(2)->text()}; }
+    QList<int> members() const { return {screen->intLeft, screen->intTop, screen->intWidth}; }
+    QByteArray saved() const {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : "<missing>";
+    }
+};
 
 class FrmScreenTest : public QObject {
     Q_OBJECT
 private slots:
-    void windowKindAndFocus();
-    void captionsFitTheirControls();
-    void okConfirmsAndReopeningShowsTheDefaults();
-    void okRefusesABadBox_data();
-    void okRefusesABadBox();
-    void everyWayOutButOkKeepsTheNumbers_data();
-    void everyWayOutButOkKeepsTheNumbers();
-    void unloadingWhileOpen();
+    void opensOverTheControlWindowAndComesBack();
+    void onlyOkConfirmsTheNumbers();
+    void saveAndLoad();
+    void fullDiskSaysSoAndKeepsTheFile();
+    void windowClosedWhileLoading();
 };
 
-void FrmScreenTest::windowKindAndFocus() {
-    ScreenFixture f;
+void FrmScreenTest::opensOverTheControlWindowAndComesBack() {
+    Fixture f;
+    QWidget control;
+    f.forms.add(&control);
     f.screen->Show();
     QDialog* window = f.screen->window();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Load Display Attributes"));
     QCOMPARE(window->geometry(), QRect(337, 148, 330, 213));
-    QCOMPARE(window->minimumSize(), window->maximumSize());
-    const Qt::WindowFlags flags = window->windowFlags();
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool); // kept out of the task bar
-    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    // Modeless and without an owner, and listed among the loaded windows under its caption.
-    QVERIFY(!window->parentWidget() && !window->isModal());
-    QCOMPARE(f.forms.count(), 1);
-    QCOMPARE(f.forms.caption(0), window->windowTitle());
-
+    QCOMPARE(f.box(2)->geometry(), QRect(104, 160, 73, 33));
+    // Out of the task bar, without minimize and maximize buttons, and kept on top like the
+    // control window, which would otherwise cover its boxes.
+    const auto kind = Qt::WindowType_Mask | Qt::WindowStaysOnTopHint | Qt::WindowMinMaxButtonsHint;
+    QCOMPARE(window->windowFlags() & kind, Qt::Tool | Qt::WindowStaysOnTopHint);
+    QVERIFY(!window->parentWidget() && !window->isModal() && f.forms.at(1) == window);
     QVERIFY(QTest::qWaitForWindowActive(window));
-    QStringList order;
-    for (int i = 0; i < 8; ++i) {
-        order << QApplication::focusWidget()->objectName();
+    for (const char* name : {"CancelButton", "txtLeft", "txtWidth", "txtTop", "cmdLoadFile",
+                             "cmdSaveFile", "OKButton"}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), name);
     }
-    QCOMPARE(order, QStringList({"OKButton", "CancelButton", "txtLeft", "txtWidth", "txtTop",
-                                 "cmdLoadFile", "cmdSaveFile", "OKButton"}));
-
-    // Showing it again while open shows the same window, as it is.
-    f.type("txtLeft", "12");
+    // Minimized by the window manager and left behind the control window, it comes back as it was.
+    f.box(0)->setText("12");
+    window->showMinimized();
+    control.show();
+    QVERIFY(QTest::qWaitForWindowActive(&control));
     f.screen->Show();
-    QCOMPARE(f.screen->window(), window);
-    QCOMPARE(f.box("txtLeft")->text(), QStringLiteral("12"));
-    QCOMPARE(f.forms.count(), 1);
-
-    // Enter presses the button that has the focus, and nothing from a box.
-    QTest::keyClick(f.box("txtTop"), Qt::Key_Return);
+    QVERIFY(f.screen->window() == window && !window->isMinimized() && f.box(0)->text() == "12");
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(f.box(1), Qt::Key_Return); // Enter in a box presses no button
     QVERIFY(!f.screen->intDisplaySet && f.screen->window());
-    QTest::keyClick(f.button("OKButton"), Qt::Key_Return);
-    QVERIFY(f.screen->intDisplaySet && !f.screen->window());
 }
 
-void FrmScreenTest::captionsFitTheirControls() {
-    ScreenFixture f;
+void FrmScreenTest::onlyOkConfirmsTheNumbers() {
+    Fixture f;
     f.screen->Show();
-    // The metric-compatible stand-in for "MS Sans Serif", not whatever the font configuration
-    // would pick for an unknown name, at 8.25, 9.75 and 12 points.
-    QCOMPARE(QFontInfo(f.button("OKButton")->font()).family(), QStringLiteral("Liberation Sans"));
-    QCOMPARE(f.box("txtTop")->font().pixelSize(), 16);
-    QCOMPARE(f.screen->window()->findChild<QLabel*>("Label4")->font().pixelSize(), 13);
-    const auto lines = [](const QWidget* control, const QRect& area, int flags,
-                          const QString& text) {
-        const QRect needed = control->fontMetrics().boundingRect(area, flags, text);
-        return area.contains(needed) ? needed.height() / control->fontMetrics().lineSpacing() : 0;
-    };
-    QMap<QString, int> counted;
-    for (auto* button : f.screen->window()->findChildren<platform::WrappingButton*>())
-        counted[button->objectName()] =
-            lines(button, button->captionRect(), button->textFlags(), button->text());
-    for (auto* label : f.screen->window()->findChildren<QLabel*>())
-        counted[label->objectName()] = lines(label, label->contentsRect(),
-                                             label->alignment() | Qt::TextWordWrap, label->text());
-    // 0 would be a caption cut off; the file buttons' captions are meant to break in two.
-    const QMap<QString, int> expected{{"OKButton", 1},    {"CancelButton", 1}, {"cmdLoadFile", 2},
-                                      {"cmdSaveFile", 2}, {"Label1", 3},       {"Label2", 1},
-                                      {"Label3", 1},      {"Label4", 2}};
-    QCOMPARE(counted, expected);
-}
-
-void FrmScreenTest::okConfirmsAndReopeningShowsTheDefaults() {
-    ScreenFixture f;
-    QCOMPARE(f.members(), QList<int>({0, 0, 0}));
-    QVERIFY(!f.screen->intDisplaySet.has_value());
-    f.screen->Show();
-    const QPointer<QDialog> window = f.screen->window();
-    f.typeAll("1", "2", "3");
+    // A box that is not a 16-bit number leaves the numbers unconfirmed and the window on that box.
+    f.type({"1", "2", "32768"});
     f.click("OKButton");
-    QCOMPARE(f.members(), QList<int>({1, 2, 3}));
-    QCOMPARE(f.screen->intDisplaySet, std::optional<int16_t>(1));
-    QCOMPARE(f.screen->window(), nullptr);
-    QCOMPARE(f.forms.count(), 0);
-    QTRY_VERIFY(window.isNull());
-
-    f.screen->Show();
-    QCOMPARE(f.texts(), QStringList({"769", "0", "768"}));
+    QCOMPARE(f.messages.texts,
+             QStringList({"Quenvar Overflow in the \"Diagonal Point\" box. Type a "
+                          "whole number from -32768 to 32767 and press OK again."}));
+    QVERIFY(!f.screen->intDisplaySet && f.members() == QList<int>({0, 0, 0}));
+    QCOMPARE(f.screen->window()->focusWidget(), f.box(2));
+    QLocale::setDefault(QLocale(QLocale::German)); // the operator's locale
+    f.type({" -1.024 ", "0", "768,5"});
     f.click("OKButton");
-    QCOMPARE(f.members(), QList<int>({769, 0, 768}));
-    QVERIFY(f.messages.texts.isEmpty());
-}
-
-void FrmScreenTest::okRefusesABadBox_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("confirmedBefore");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("empty") << "txtLeft"
-                           << "" << false << "Type mismatch in the \"Left\" box";
-    QTest::newRow("blank") << "txtTop"
-                           << "   " << true << "Type mismatch in the \"Top\" box";
-    QTest::newRow("word") << "txtWidth"
-                          << "wide" << false << "Type mismatch in the \"Diagonal Point\" box";
-    QTest::newRow("too big") << "txtLeft"
-                             << "32768" << true << "Overflow in the \"Left\" box";
-}
-
-void FrmScreenTest::okRefusesABadBox() {
-    QFETCH(QString, box);
-    QFETCH(QString, text);
-    QFETCH(bool, confirmedBefore);
-    QFETCH(QString, says);
-    ScreenFixture f;
-    if (confirmedBefore) {
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(f.screen->intDisplaySet == 1 && f.members() == QList<int>({-1024, 0, 768}));
+    for (int way = 0; way < 3; ++way) { // Cancel, Escape, the window system's close
         f.screen->Show();
-        f.typeAll("1", "2", "3");
-        f.click("OKButton");
+        QCOMPARE(f.texts(), QStringList({"769", "0", "768"}));
+        const QPointer<QDialog> window = f.screen->window();
+        f.type({"9", "9", "9"});
+        if (way == 0)
+            f.click("CancelButton");
+        else if (way == 1)
+            QTest::keyClick(f.box(1), Qt::Key_Escape);
+        else
+            window->close();
+        QVERIFY(!f.screen->window() && f.forms.count() == 0);
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(f.members(), QList<int>({-1024, 0, 768}));
     }
-    const QList<int> before = f.members();
-    const std::optional<int16_t> setBefore = f.screen->intDisplaySet;
+}
 
+void FrmScreenTest::saveAndLoad() {
+    // Saved from the boxes over a longer file, or a file as found; then what Load puts back. A
+    // file without three numbers leaves the boxes as typed, and one message says so.
+    const struct {
+        QStringList typed;
+        QByteArray file;
+        QStringList loaded;
+    } rows[] = {{{"769", "0", "768"}, "769,0,768\r\n", {"769", "0", "768"}},
+                {{" 5", "1,2", "768.5 "}, " 5,1,2,768.5 \r\n", {" 5", "1", "2"}},
+                {{"1", "2", "3\u00e9\u4e2d"}, "1,2,3\xe9?\r\n", {"1", "2", "3?"}},
+                {{}, "\r\n  \r\n\r\n\t76\1779, 0 ,768\200\377\r\n4,5,6\r\n", {"769", " 0 ", "768"}},
+                {{}, " \t\r\n\r\n ", {}},
+                {{}, "769,0\r\n", {}},
+                {{}, QByteArray(4 << 20, '7'), {}},
+                {{}, "<missing>", {}}};
+    for (const auto& row : rows) {
+        Fixture f;
+        if (row.file != "<missing>")
+            platform::writeTextFile(
+                f.file, row.typed.isEmpty() ? row.file : "12345,12345,12345\r\nsecond line\r\n");
+        f.screen->Show();
+        if (!row.typed.isEmpty()) {
+            f.type(row.typed);
+            f.click("cmdSaveFile");
+        }
+        f.type({"a", "b", "c"});
+        f.click("cmdLoadFile");
+        QCOMPARE(f.texts(), row.loaded.isEmpty() ? QStringList({"a", "b", "c"}) : row.loaded);
+        QCOMPARE(f.messages.texts.size(), row.loaded.isEmpty() ? 1 : 0);
+        QCOMPARE(f.saved(), row.file);
+        QVERIFY(!f.screen->intDisplaySet);
+    }
+}
+
+void FrmScreenTest::fullDiskSaysSoAndKeepsTheFile() {
+    Fixture f;
+    const QByteArray disk = QFile::encodeName(f.folder.path());
+    if (mount("tmpfs", disk, "tmpfs", 0, "size=16k") != 0)
+        QSKIP("Mounting a small tmpfs needs root: the save onto a full disk is not checked.");
+    const auto unmount = qScopeGuard([&] { umount2(disk, MNT_DETACH); });
+    platform::writeTextFile(f.file, "769,0,768\r\n");
+    QFile filler(f.folder.filePath("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    filler.write(QByteArray(64 << 10, 'x'));
+    QCOMPARE(QStorageInfo(f.folder.path()).bytesFree(), 0);
     f.screen->Show();
-    QDialog* window = f.screen->window();
-    // The other boxes hold good numbers, so that a half update would show.
-    f.typeAll("100", "200", "300");
-    f.type(qPrintable(box), text);
-    f.click("OKButton");
+    f.click("cmdSaveFile");
     QCOMPARE(f.messages.texts.size(), 1);
-    QVERIFY2(f.messages.texts[0].startsWith("Quenvar " + says), qPrintable(f.messages.texts[0]));
-    QCOMPARE(f.members(), before);
-    QCOMPARE(f.screen->intDisplaySet, setBefore);
-    QCOMPARE(f.screen->window(), window);
-    QVERIFY(window->isVisible());
-
-    f.type(qPrintable(box), "7");
-    f.click("OKButton");
-    QCOMPARE(f.messages.texts.size(), 1);
-    QVERIFY(f.members().contains(7));
+    QVERIFY2(f.messages.texts[0].startsWith("Quenvar ") &&
+                 f.messages.texts[0].contains("the disk is full"),
+             qPrintable(f.messages.texts[0]));
+    QCOMPARE(f.saved(), "769,0,768\r\n");
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"filler", "Qvr"}));
 }
 
-void FrmScreenTest::everyWayOutButOkKeepsTheNumbers_data() {
-    QTest::addColumn<int>("way");
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("window system") << 2;
-}
-
-void FrmScreenTest::everyWayOutButOkKeepsTheNumbers() {
-    QFETCH(int, way);
-    ScreenFixture f;
-    f.screen->Show();
-    f.typeAll("1", "2", "3");
-    f.click("OKButton");
-    f.screen->Show();
-    const QPointer<QDialog> window = f.screen->window();
-    f.typeAll("9", "9", "9");
-    if (way == 0)
-        f.click("CancelButton");
-    else if (way == 1)
-        QTest::keyClick(f.box("txtTop"), Qt::Key_Escape);
-    else
-        window->close();
-    QCOMPARE(f.screen->window(), nullptr);
-    QCOMPARE(f.forms.count(), 0);
-    QTRY_VERIFY(window.isNull());
-    QCOMPARE(f.members(), QList<int>({1, 2, 3}));
-    QCOMPARE(f.screen->intDisplaySet, std::optional<int16_t>(1));
-}
-
-void FrmScreenTest::unloadingWhileOpen() {
-    // As the control window does when the program closes; ending with the window still open
-    // takes the controls along as well.
-    ScreenFixture f;
-    f.screen->Show();
-    const QPointer<QDialog> window = f.screen->window();
-    f.screen->Unload();
-    QCOMPARE(f.screen->window(), nullptr);
-    QCOMPARE(f.forms.count(), 0);
-    QTRY_VERIFY(window.isNull());
-    f.screen->Show();
-    const QPointer<QDialog> second = f.screen->window();
-    f.screen.reset();
-    QVERIFY(second.isNull());
+void FrmScreenTest::windowClosedWhileLoading() {
+    // The reader lets window events run while it reads; the operator may close the window then.
+    static Fixture* f = nullptr;
+    Fixture local;
+    f = &local;
+    platform::writeTextFile(f->file, QByteArray(20000, ' ') + "\r\n1,2,3\r\n");
+    f->screen->Show();
+    const QPointer<QDialog> window = f->screen->window();
+    linereader::setEventPass([] {
+        f->screen->CancelButton_Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    });
+    f->click("cmdLoadFile");
+    linereader::setEventPass(nullptr);
+    QVERIFY(window.isNull() && f->messages.texts.isEmpty());
 }
 
 QTEST_MAIN(FrmScreenTest)

@@ -25,7 +25,7 @@ void TestConversion::convert() {
                                    {"S", "en", "-3.5e38", "Quenvar Overflow"},
                                    {"S", "de", "1,5.0", "Quenvar Type mismatch"},
                                    {"S", "de", "1..000", "Quenvar Type mismatch"},
-                                   {"S", "en", ",5", "Quenvar Type mismatch"},
+                                   {"S", "de", ".5", "Quenvar Type mismatch"},
                                    {"S", "en", "1e", "Quenvar Type mismatch"}};
     for (const auto& [target, locale, text, expected] : rows) {
         QLocale::setDefault(QLocale(locale));

@@ -155,7 +155,7 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
                                            "presentation that LibreOffice Impress can read.")
                                 .arg(fileName);
     office->call(
-        [&] {
+        [=] {
             const rtl::OUString filter = presentationFilter(*office, url, fileName);
             if (filter.isEmpty())
                 throw Failure(kImpressName, damaged);

@@ -89,8 +89,4 @@ std::shared_ptr<PpApplication> createImpressApplication() {
     return std::make_shared<ImpressApplication>(Office::connect());
 }
 
-void prepareImpress() {}
-
-void releaseUnusedImpress() {}
-
 } // namespace show::impress

@@ -4,6 +4,7 @@
 
 #include "show/PowerPoint.h"
 
+#include <functional>
 #include <memory>
 
 namespace show::impress {
@@ -21,5 +22,10 @@ void prepareImpress();
 // Ends the office that prepareImpress started, unless a show has run on it: closing Quenvar with
 // no show ever loaded leaves no office behind. Running shows are never touched.
 void releaseUnusedImpress();
+
+// While a call into the office is waited for, the waiting thread runs pass about every 15 ms, so
+// that the windows keep painting (start-up installs it, on the user-interface thread). A call made
+// from inside the pass fails at once instead of waiting inside the wait.
+void setWaitPass(std::function<void()> pass);
 
 } // namespace show::impress

@@ -209,6 +209,7 @@ public:
                 show->start();
             },
             kLoadTimeout);
+        office.noteShowStarted();
 
         // The controller comes a moment after start() returns.
         const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;

@@ -1,29 +1,52 @@
 #include "show/impress/Office.h"
 
+#include "show/impress/ImpressApplication.h"
+
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/ConnectionSetupException.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <pwd.h>
 #include <rtl/bootstrap.hxx>
-#include <thread>
+#include <unistd.h>
 
 namespace show::impress {
 
 using namespace css;
 using css::uno::Reference;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using namespace std::chrono_literals;
+
+// How often a waiting connect looks again at the pipe and the process.
+constexpr std::chrono::milliseconds kPollInterval = 100ms;
+
 const QString kClosed =
     QStringLiteral("LibreOffice Impress has closed. Press Load Show to start it again.");
-const QString kStopped =
-    QStringLiteral("LibreOffice Impress stopped answering. Press Load Show to start it again.");
+
+QString stoppedText() {
+    return QStringLiteral("LibreOffice Impress stopped answering. Try again in a moment; if it "
+                          "stays silent for %1 seconds, Load Show starts it afresh.")
+        .arg(std::chrono::duration_cast<std::chrono::seconds>(officeLimits().silence).count());
+}
 
 QString fromOUString(const rtl::OUString& text) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getStr()), text.getLength());
+}
+
+QString userName(uid_t uid) {
+    if (const passwd* entry = getpwuid(uid))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QStringLiteral("user id %1").arg(uid);
+}
+
+OfficeLimits& limits() {
+    static OfficeLimits value;
+    return value;
 }
 
 // Quenvar's own side of UNO, made once. Without URE_BOOTSTRAP pointing at the office's
@@ -47,81 +70,186 @@ OfficeProcess& officeProcess() {
 
 } // namespace
 
-Office::Office() : m_calls(kImpressName, kStopped) {}
+const OfficeLimits& officeLimits() {
+    return limits();
+}
+
+void setOfficeLimits(const OfficeLimits& value) {
+    limits() = value;
+}
+
+Office::Office() : m_link(std::make_shared<Link>()), m_calls(kImpressName, stoppedText()) {}
 
 std::shared_ptr<Office> Office::connect() {
     // Never destroyed: releasing UNO references while the process exits would outlive the UNO
     // runtime's own teardown.
     static std::shared_ptr<Office>& current = *new std::shared_ptr<Office>;
-    if (current && !current->spent() && current->answers())
-        return current;
-
-    bool hung = current && current->m_calls.stuck();
-    current.reset();
-    std::shared_ptr<Office> office(new Office);
-    if (!hung) {
-        if (office->tryResolve(3s))
-            return current = office;
-        hung = office->spent();
-        if (hung)
-            office.reset(new Office);
-    }
-
-    // Nothing answers on the pipe: the office never ran, died, or hangs. Ours is put down (it
-    // cannot serve anyone like this) and a fresh one started.
     OfficeProcess& process = officeProcess();
-    process.kill();
-    QString reason;
-    // No office to start: nothing of the presentation program exists to report it, so Quenvar does.
-    if (!process.start(&reason))
-        throw platform::Failure(platform::kProgramName, reason);
-    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (office->tryResolve(kCallTimeout))
-            return current = office;
-        // A starting office may take the pipe before it answers on it.
-        if (office->spent())
+
+    // The office of the shows running now is waited for while it may still answer: replacing it
+    // would take them all off the screens.
+    while (current && !current->closed()) {
+        if (current->probe())
+            return current;
+        if (!process.running())
+            break;
+        if (Clock::now() - current->m_silentSince.value_or(Clock::now()) >=
+            officeLimits().silence) {
+            process.kill();
+            break;
+        }
+        BoundedCall::pause(kPollInterval);
+    }
+    current.reset();
+    current = reach(process);
+    return current;
+}
+
+std::shared_ptr<Office> Office::reach(OfficeProcess& process) {
+    const rtl::OUString url = rtl::OUString(
+        reinterpret_cast<const sal_Unicode*>(process.unoUrl().utf16()), process.unoUrl().size());
+    // For an office of ours that this run did not start: since when it has not answered.
+    const Clock::time_point since = Clock::now();
+    std::shared_ptr<Office> office(new Office);
+    for (;;) {
+        if (office->closed())
             office.reset(new Office);
-        std::this_thread::sleep_for(100ms);
+        uid_t other = 0;
+        switch (process.listener(&other)) {
+        case OfficeProcess::Listener::Ours:
+            if (office->probe()) {
+                process.endStarting();
+                return office;
+            }
+            break;
+        case OfficeProcess::Listener::OtherUser: {
+            // Whoever it is would get every show and could answer in the office's name. The
+            // refusal is Quenvar's own: the office had no part in it.
+            const QString path = process.socketPath();
+            process.renewPipeName();
+            throw platform::Failure(
+                platform::kProgramName,
+                QStringLiteral("Another user (%1) holds %2, the pipe on which LibreOffice "
+                               "Impress should answer; Quenvar sent nothing there. Press Load "
+                               "Show again to start LibreOffice Impress on a new pipe.")
+                    .arg(userName(other), path));
+        }
+        case OfficeProcess::Listener::None:
+        case OfficeProcess::Listener::Busy:
+            break;
+        }
+
+        if (!process.running()) {
+            if (process.startingSince()) {
+                process.endStarting();
+                throw platform::Failure(
+                    kImpressName,
+                    QStringLiteral("LibreOffice Impress closed while it was starting. Press Load "
+                                   "Show to try again; if it closes again, start LibreOffice "
+                                   "Impress once from the menu to see what stops it."));
+            }
+            // Clears the lock a killed office leaves in the profile.
+            process.kill();
+            QString reason;
+            // No office to start: nothing of the presentation program exists to report it, so
+            // Quenvar does.
+            if (!process.start(&reason))
+                throw platform::Failure(platform::kProgramName, reason);
+        } else if (const auto starting = process.startingSince()) {
+            if (Clock::now() - *starting >= officeLimits().start) {
+                process.kill();
+                process.endStarting();
+                throw platform::Failure(
+                    kImpressName,
+                    QStringLiteral("LibreOffice Impress was started but did not answer within "
+                                   "%1 seconds.")
+                        .arg(std::chrono::duration_cast<std::chrono::seconds>(officeLimits().start)
+                                 .count()));
+            }
+        } else if (Clock::now() - since >= officeLimits().silence) {
+            // Ours, running and silent all this time: it serves no one like this, and no other
+            // office can start on its profile while it runs.
+            process.kill();
+        }
+        BoundedCall::pause(kPollInterval);
     }
-    throw platform::Failure(
-        kImpressName,
-        QStringLiteral("LibreOffice Impress was started but did not answer within "
-                       "%1 seconds.")
-            .arg(std::chrono::duration_cast<std::chrono::seconds>(kStartTimeout).count()));
 }
 
-bool Office::tryResolve(std::chrono::milliseconds timeout) {
-    const rtl::OUString url =
-        rtl::OUString(reinterpret_cast<const sal_Unicode*>(officeProcess().unoUrl().utf16()),
-                      officeProcess().unoUrl().size());
+bool Office::ask(Link& link, const rtl::OUString& url) {
+    bool answered = false;
     try {
-        return call(
-            [this, url] {
-                try {
-                    const Reference<bridge::XUnoUrlResolver> resolver =
-                        bridge::UnoUrlResolver::create(localContext());
-                    m_context.set(resolver->resolve(url), uno::UNO_QUERY_THROW);
-                    m_desktop = frame::Desktop::create(m_context);
-                    return true;
-                } catch (const connection::NoConnectException&) {
-                    return false;
-                } catch (const connection::ConnectionSetupException&) {
-                    return false;
-                }
-            },
-            timeout);
-    } catch (const platform::Failure&) {
-        return false;
+        if (link.desktop.is()) {
+            link.desktop->getFrames();
+        } else {
+            const Reference<bridge::XUnoUrlResolver> resolver =
+                bridge::UnoUrlResolver::create(localContext());
+            const Reference<uno::XComponentContext> context(resolver->resolve(url),
+                                                            uno::UNO_QUERY_THROW);
+            const Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
+            link.context = context;
+            link.desktop = desktop;
+        }
+        answered = true;
+    } catch (const connection::NoConnectException&) {
+    } catch (const connection::ConnectionSetupException&) {
+    } catch (const lang::DisposedException&) {
+        link.closed = true;
+    } catch (const uno::Exception&) {
+        // A connected office that throws has answered all the same.
+        answered = link.desktop.is();
     }
+    if (answered)
+        link.answeredLate = true;
+    link.probing = false;
+    return answered;
 }
 
-bool Office::answers() {
-    try {
-        return call([this] { return m_desktop->getFrames().is(); }, 2s);
-    } catch (const platform::Failure&) {
+bool Office::probe() {
+    if (m_link->closed)
         return false;
+    m_calls.refuseNested();
+    // The probe before is still on its way: it is waited for again rather than joined by another
+    // worker stuck in the office.
+    const Link& link = *m_link;
+    if (link.probing &&
+        !BoundedCall::waitFor(officeLimits().probe, [&link] { return !link.probing; }))
+        return false;
+    if (!m_link->answeredLate.exchange(false)) {
+        // Cleared by the probe when it comes back, however late.
+        m_link->probing = true;
+        const OfficeProcess& process = officeProcess();
+        const rtl::OUString url =
+            rtl::OUString(reinterpret_cast<const sal_Unicode*>(process.unoUrl().utf16()),
+                          process.unoUrl().size());
+        try {
+            const bool answered =
+                m_calls.run([link = m_link, url] { return ask(*link, url); }, officeLimits().probe);
+            m_link->answeredLate = false;
+            if (!answered)
+                return false;
+        } catch (const BoundedCall::Overrun&) {
+            noteSilence();
+            return false;
+        }
     }
+    m_silentSince.reset();
+    return true;
+}
+
+void Office::checkAnswering() {
+    if (closed())
+        throw closedFailure();
+    if (m_silentSince && !probe())
+        throw closed() ? closedFailure() : platform::Failure(kImpressName, stoppedText());
+}
+
+void Office::noteSilence() {
+    if (!m_silentSince)
+        m_silentSince = Clock::now();
+}
+
+void Office::noteShowStarted() {
+    officeProcess().noteShowStarted();
 }
 
 platform::Failure Office::translate(const uno::Exception& error) {
@@ -131,8 +259,30 @@ platform::Failure Office::translate(const uno::Exception& error) {
     return {kImpressName, text};
 }
 
-platform::Failure Office::spentFailure() const {
-    return {kImpressName, m_dead ? kClosed : kStopped};
+platform::Failure Office::closedFailure() {
+    return {kImpressName, kClosed};
+}
+
+void setWaitPass(std::function<void()> pass) {
+    BoundedCall::setWaitPass(std::move(pass));
+}
+
+void prepareImpress() {
+    // Started now, the office is ready by the time a file is picked. A failure to start is left
+    // for Load Show to meet and report.
+    OfficeProcess& process = officeProcess();
+    if (process.running())
+        return;
+    process.kill();
+    QString reason;
+    process.start(&reason);
+}
+
+void releaseUnusedImpress() {
+    // It is asked to end first: a profile it is still writing to is left whole.
+    OfficeProcess& process = officeProcess();
+    if (process.startedUnused() && process.running())
+        process.kill(3s);
 }
 
 } // namespace show::impress

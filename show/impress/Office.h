@@ -1,8 +1,16 @@
 // One connection to the office of this run, shared by every object that Load Show makes from it.
-// It owns the worker that bounds each call in time (BoundedCall) and turns what the office throws
-// into platform::Failure with the presentation program's name as its source. Once the office has
-// died (its calls report a disposed bridge) or stopped answering (a call overran), the connection
-// is spent: every object made from it fails at once, and the next Load Show makes a new one.
+// It bounds each call in time (BoundedCall) and turns what the office throws into platform::Failure
+// with the presentation program's name as its source.
+//
+// Slow is not dead. A call that overruns fails, and from then on the office counts as silent:
+// each later call first asks it whether it answers again (a short probe; while the probe before is
+// still on its way, that one is waited for instead) and goes on if it does, else fails. The
+// connection is given up only when the office has closed (its calls report a disposed
+// bridge). connect() ends an office only when it has answered no probe for the silence limit and a
+// Load Show needs one; the README says when Quenvar ends an office.
+//
+// Jobs run on workers that may outlive their caller's wait: what they share with the connection
+// lives in a Link that each job holds a share of.
 #pragma once
 
 #include "show/impress/BoundedCall.h"
@@ -14,6 +22,7 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <memory>
+#include <optional>
 
 namespace show::impress {
 
@@ -24,57 +33,98 @@ inline rtl::OUString ou(const char* ascii) {
 // The presentation program's name: the source of every failure it reports.
 inline const QString kImpressName = QStringLiteral("LibreOffice Impress");
 
-using namespace std::chrono_literals;
-// An ordinary call; a stopped office makes the press end after this with one failure.
-inline constexpr std::chrono::milliseconds kCallTimeout = 5s;
-// Opening a file and starting its show.
-inline constexpr std::chrono::milliseconds kLoadTimeout = 60s;
-// A cold office: from the process start to its answer on the pipe.
-inline constexpr std::chrono::milliseconds kStartTimeout = 60s;
+// How long Quenvar waits for the office. Set once before the first call; tests shorten them.
+struct OfficeLimits {
+    // An ordinary call; a stopped office makes the press end after this with one failure.
+    std::chrono::milliseconds call = std::chrono::seconds(5);
+    // Opening a file and starting its show.
+    std::chrono::milliseconds load = std::chrono::seconds(60);
+    // A cold office: from the process start to its answer on the pipe.
+    std::chrono::milliseconds start = std::chrono::seconds(60);
+    // Asking a silent office whether it answers again.
+    std::chrono::milliseconds probe = std::chrono::seconds(2);
+    // An office silent this long is replaced when a Load Show needs an office.
+    std::chrono::milliseconds silence = std::chrono::seconds(30);
+};
+const OfficeLimits& officeLimits();
+void setOfficeLimits(const OfficeLimits& limits);
+
+inline const std::chrono::milliseconds& kCallTimeout = officeLimits().call;
+inline const std::chrono::milliseconds& kLoadTimeout = officeLimits().load;
+inline const std::chrono::milliseconds& kStartTimeout = officeLimits().start;
 
 class Office {
 public:
-    // The connection to the office of this run: the one already made while it still answers,
-    // else a new one, starting the office when none answers on its pipe (and putting down our
-    // own office first when it hangs). Throws Failure when the office cannot be reached.
+    // The connection to the office of this run: the one already made while its office answers or
+    // may still answer, else a new one, starting the office when none of ours is running. Throws
+    // Failure when no office can be reached.
     static std::shared_ptr<Office> connect();
 
-    const css::uno::Reference<css::uno::XComponentContext>& context() const { return m_context; }
-    const css::uno::Reference<css::frame::XDesktop2>& desktop() const { return m_desktop; }
+    // Set before connect() returns the connection, and fixed from then on.
+    const css::uno::Reference<css::uno::XComponentContext>& context() const {
+        return m_link->context;
+    }
+    const css::uno::Reference<css::frame::XDesktop2>& desktop() const { return m_link->desktop; }
 
-    // Runs job on the worker within timeout. UNO exceptions become Failure; a disposed bridge
-    // marks the connection dead. Throws at once when the connection is spent.
+    // Runs job on a worker within timeout. UNO exceptions become Failure; a disposed bridge
+    // closes the connection. Throws at once when the connection is closed or the office is
+    // silent and does not answer a probe.
     template <typename Job>
     auto call(Job&& job, std::chrono::milliseconds timeout = kCallTimeout) -> decltype(job()) {
-        if (spent())
-            throw spentFailure();
-        return m_calls.run(
-            [this, job = std::forward<Job>(job)]() mutable {
-                try {
-                    return job();
-                } catch (const css::lang::DisposedException&) {
-                    m_dead = true;
-                    throw spentFailure();
-                } catch (const css::uno::Exception& error) {
-                    throw translate(error);
-                }
-            },
-            timeout);
+        checkAnswering();
+        try {
+            return m_calls.run(
+                [link = m_link, job = std::forward<Job>(job)]() mutable {
+                    try {
+                        return job();
+                    } catch (const css::lang::DisposedException&) {
+                        link->closed = true;
+                        throw closedFailure();
+                    } catch (const css::uno::Exception& error) {
+                        throw translate(error);
+                    }
+                },
+                timeout);
+        } catch (const BoundedCall::Overrun&) {
+            noteSilence();
+            throw;
+        }
     }
 
-    bool spent() const { return m_dead || m_calls.stuck(); }
+    bool closed() const { return m_link->closed; }
+    // A show has run on this office: closing Quenvar leaves it running (releaseUnusedImpress).
+    void noteShowStarted();
 
 private:
-    Office();
-    platform::Failure translate(const css::uno::Exception& error);
-    platform::Failure spentFailure() const;
-    bool answers();
-    bool tryResolve(std::chrono::milliseconds timeout);
+    // What the connection shares with the jobs on its workers.
+    struct Link {
+        std::atomic<bool> closed = false;
+        // A probe is on its way and has not come back yet.
+        std::atomic<bool> probing = false;
+        // A probe came back after its caller had stopped waiting: the office answers again.
+        std::atomic<bool> answeredLate = false;
+        // Written by the first probe that comes back, before it clears probing.
+        css::uno::Reference<css::uno::XComponentContext> context;
+        css::uno::Reference<css::frame::XDesktop2> desktop;
+    };
 
+    Office();
+    static std::shared_ptr<Office> reach(OfficeProcess& process);
+    static platform::Failure closedFailure();
+    static platform::Failure translate(const css::uno::Exception& error);
+    // Runs on a worker: connects to the office at url when not yet connected, else asks it
+    // something small. True when it answered.
+    static bool ask(Link& link, const rtl::OUString& url);
+    // Whether the office answers within the probe limit, or answered a probe that came back
+    // after its caller had stopped waiting.
+    bool probe();
+    void checkAnswering();
+    void noteSilence();
+
+    std::shared_ptr<Link> m_link;
     BoundedCall m_calls;
-    std::atomic<bool> m_dead = false;
-    css::uno::Reference<css::uno::XComponentContext> m_context;
-    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    // Since the first call that overran and no probe answered.
+    std::optional<std::chrono::steady_clock::time_point> m_silentSince;
 };
 
 } // namespace show::impress

@@ -1,27 +1,29 @@
 #include "show/impress/OfficeProcess.h"
 
-#include <pwd.h>
-#include <QCryptographicHash>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace show::impress {
 
 namespace {
 
-QString userName() {
-    if (const passwd* entry = getpwuid(getuid()))
-        return QString::fromLocal8Bit(entry->pw_name);
-    return QString::number(getuid());
-}
-
-// The processes of the office on a profile: the launcher (oosplash) and soffice.bin, which
-// outlives its launcher once started. Both carry the profile argument.
+// The processes of the office on a profile, each carrying the profile argument: the launcher (one
+// process: setsid, then the soffice script, then oosplash, which waits for soffice.bin) and
+// soffice.bin. A zombie has no arguments left and does not count.
 QList<qint64> processesWith(const QByteArray& argument) {
     QList<qint64> result;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -42,33 +44,129 @@ QList<qint64> processesWith(const QByteArray& argument) {
 const QString kNotStarted =
     QStringLiteral("soffice could not be started. Is LibreOffice Impress installed?");
 
+// In the profile folder, readable by the user only.
+const QString kPipeNameFile = QStringLiteral("/quenvar-pipe");
+
+void makePrivateFolder(const QString& dir) {
+    QDir().mkpath(dir);
+    ::chmod(QFile::encodeName(dir).constData(), 0700);
+}
+
+// The first of the office's arguments; every process of the office carries it.
+QString profileArgument(const QString& profileDir) {
+    return QStringLiteral("-env:UserInstallation=") +
+           QUrl::fromLocalFile(profileDir).toString(QUrl::FullyEncoded);
+}
+
+bool validPipeName(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^quenvar-[0-9a-f]{32}$"));
+    return pattern.match(name).hasMatch();
+}
+
+// The name kept in the file, if the file is the user's own, private and holds a name.
+QString readPipeName(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    char text[64] = {};
+    ssize_t size = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
+        (info.st_mode & 077) == 0)
+        size = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    const QString name = QString::fromLatin1(text, size > 0 ? int(size) : 0).trimmed();
+    return validPipeName(name) ? name : QString();
+}
+
 } // namespace
 
 OfficeProcess::OfficeProcess(QString profileDir) : m_profileDir(std::move(profileDir)) {
-    if (m_profileDir.isEmpty())
-        m_profileDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                       QStringLiteral("/quenvar/office-profile");
+    if (m_profileDir.isEmpty()) {
+        m_ownFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                      QStringLiteral("/quenvar");
+        m_profileDir = m_ownFolder + QStringLiteral("/office-profile");
+    }
 }
 
 QString OfficeProcess::pipeName() const {
-    const QByteArray hash =
-        QCryptographicHash::hash(QDir::cleanPath(m_profileDir).toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(8);
-    QString user = userName();
-    for (QChar& c : user)
-        if (!c.isLetterOrNumber())
-            c = QLatin1Char('_');
-    return QStringLiteral("quenvar-%1-%2").arg(user, QString::fromLatin1(hash));
+    if (m_pipeName.isEmpty())
+        m_pipeName = readPipeName(m_profileDir + kPipeNameFile);
+    if (m_pipeName.isEmpty())
+        const_cast<OfficeProcess*>(this)->renewPipeName();
+    return m_pipeName;
+}
+
+void OfficeProcess::renewPipeName() {
+    quint32 random[4];
+    QRandomGenerator::system()->fillRange(random);
+    m_pipeName = QStringLiteral("quenvar-");
+    for (quint32 part : random)
+        m_pipeName += QStringLiteral("%1").arg(part, 8, 16, QLatin1Char('0'));
+    // Kept for the next run of Quenvar, which finds the office still running there. Without the
+    // file this run still works; the next one would start another office.
+    if (!m_ownFolder.isEmpty())
+        makePrivateFolder(m_ownFolder);
+    makePrivateFolder(m_profileDir);
+    const QByteArray path = QFile::encodeName(m_profileDir + kPipeNameFile);
+    ::unlink(path.constData());
+    const int fd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const QByteArray text = m_pipeName.toLatin1() + '\n';
+    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    ::close(fd);
+    if (!written)
+        ::unlink(path.constData());
 }
 
 QString OfficeProcess::unoUrl() const {
     return QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName());
 }
 
+QString OfficeProcess::socketPath() const {
+    // The office's runtime keeps its pipes in /tmp, or in /var/tmp where /tmp cannot be written,
+    // named for the user id and the pipe.
+    const QString dir =
+        ::access("/tmp", W_OK) == 0 ? QStringLiteral("/tmp") : QStringLiteral("/var/tmp");
+    return QStringLiteral("%1/OSL_PIPE_%2_%3").arg(dir).arg(::getuid()).arg(pipeName());
+}
+
+OfficeProcess::Listener OfficeProcess::listener(uid_t* otherUid) const {
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return Listener::None;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    // Not blocking: a stopped office's full backlog must not hold the caller.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return Listener::None;
+    Listener result = Listener::None;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        // The listener's credentials, as the kernel took them when it began to listen.
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+            result = Listener::Busy;
+        else if (peer.uid == ::getuid())
+            result = Listener::Ours;
+        else {
+            result = Listener::OtherUser;
+            if (otherUid)
+                *otherUid = peer.uid;
+        }
+    } else if (errno == EAGAIN) {
+        result = Listener::Busy;
+    }
+    ::close(fd);
+    return result;
+}
+
 QStringList OfficeProcess::arguments() const {
-    return {QStringLiteral("-env:UserInstallation=") +
-                QUrl::fromLocalFile(m_profileDir).toString(QUrl::FullyEncoded),
+    return {profileArgument(m_profileDir),
             QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName()),
             QStringLiteral("--norestore"),
             QStringLiteral("--nologo"),
@@ -114,6 +212,10 @@ QByteArray OfficeProcess::profileSettings() {
 }
 
 void OfficeProcess::prepareProfile() const {
+    // The profile holds the pipe's name, and what the shows' documents leave there.
+    if (!m_ownFolder.isEmpty())
+        makePrivateFolder(m_ownFolder);
+    makePrivateFolder(m_profileDir);
     // The office rewrites this file as it runs; ours only seeds a new profile, and a profile whose
     // file lost a setting gets it back.
     const QString dir = m_profileDir + QStringLiteral("/user");
@@ -145,11 +247,26 @@ bool OfficeProcess::start(QString* reason) {
             *reason = kNotStarted;
         return false;
     }
+    m_startingSince = std::chrono::steady_clock::now();
+    m_started = true;
+    m_showStarted = false;
     return true;
 }
 
-void OfficeProcess::kill() const {
-    for (qint64 pid : processesWith(arguments().first().toLocal8Bit()))
+bool OfficeProcess::running() const {
+    return !processesWith(profileArgument(m_profileDir).toLocal8Bit()).isEmpty();
+}
+
+void OfficeProcess::kill(std::chrono::milliseconds grace) const {
+    const QByteArray profile = profileArgument(m_profileDir).toLocal8Bit();
+    if (grace.count() > 0) {
+        for (qint64 pid : processesWith(profile))
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + grace;
+        while (running() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    for (qint64 pid : processesWith(profile))
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     QFile::remove(m_profileDir + QStringLiteral("/.lock"));
 }

@@ -1,13 +1,18 @@
-// The office process of this run: where its private profile lives, how it is started and how a
-// hung one is put down. Quenvar starts the office itself, detached in a session of its own so that
+// The office process of this run: its private profile, the pipe it answers on, how it is started
+// and how it is ended. Quenvar starts the office itself, detached in a session of its own so that
 // it and its show outlive Quenvar, with a profile that keeps the presenter console, the start
 // centre, the tip of the day and document recovery out of a kiosk's way, and with UNO accepted on a
-// pipe named for the user. Knows nothing of UNO; Office.cpp connects to the pipe.
+// pipe whose name holds a random part. The name is kept in the profile folder, which only the user
+// can enter, so that a later run of Quenvar finds the office again and no other local user can
+// learn the name and open the pipe first. Knows nothing of UNO; Office.cpp connects to the pipe.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <sys/types.h>
 
 namespace show::impress {
 
@@ -18,10 +23,20 @@ public:
     explicit OfficeProcess(QString profileDir = {});
 
     const QString& profileDir() const { return m_profileDir; }
-    // Named for the user and, so that two profiles never share one office, for the profile.
+    // The pipe's name, read from the profile folder; a new random one the first time.
     QString pipeName() const;
+    // Gives the office a new random pipe name, from its next start on.
+    void renewPipeName();
     // The UNO address of the office's component context on that pipe.
     QString unoUrl() const;
+    // The Unix socket behind the pipe, where the office's runtime makes it.
+    QString socketPath() const;
+
+    enum class Listener { None, Busy, Ours, OtherUser };
+    // Who listens on the pipe: nobody, a process of this user, or one of another user (whose user
+    // id goes to *otherUid). Busy: someone does, but too busy to be asked now.
+    Listener listener(uid_t* otherUid = nullptr) const;
+
     // soffice's arguments.
     QStringList arguments() const;
     // The office's environment: Quenvar's own, with the office on its plain X11 window system
@@ -31,18 +46,37 @@ public:
     // The settings the profile must hold, as the office's registrymodifications.xcu.
     static QByteArray profileSettings();
 
-    // Seeds the profile with the settings, unless the office's own file already holds them.
+    // Makes the profile folder private and seeds it with the settings, unless the office's own
+    // file already holds them.
     void prepareProfile() const;
-    // Prepares the profile and starts the office detached. Returns
-    // false with a reason when it cannot be started.
+    // Prepares the profile and starts the office detached. Returns false with a reason when it
+    // cannot be started.
     bool start(QString* reason);
-    // Kills the office running on this profile (the launcher and soffice.bin), if any, and removes
-    // the lock it leaves in the profile. For an office that stopped answering: no other office
-    // can start on the profile while it holds it.
-    void kill() const;
+    // Whether any process of the office on this profile is alive: the launcher (oosplash), which
+    // waits for soffice.bin, or soffice.bin itself.
+    bool running() const;
+    // Since when the office that start() started has been starting: until endStarting(), when
+    // it has answered or was given up.
+    std::optional<std::chrono::steady_clock::time_point> startingSince() const {
+        return m_startingSince;
+    }
+    void endStarting() { m_startingSince.reset(); }
+    void noteShowStarted() { m_showStarted = true; }
+    // True when this run started the office and no show has run on it since.
+    bool startedUnused() const { return m_started && !m_showStarted; }
+    // Ends the office running on this profile (the launcher and soffice.bin), if any, and removes
+    // the lock it leaves in the profile: at once (a hung office cannot end itself), or after
+    // grace when it does not end on being asked to.
+    void kill(std::chrono::milliseconds grace = {}) const;
 
 private:
     QString m_profileDir;
+    // Quenvar's cache folder, made private with the profile; empty for another profile folder.
+    QString m_ownFolder;
+    mutable QString m_pipeName;
+    std::optional<std::chrono::steady_clock::time_point> m_startingSince;
+    bool m_started = false;
+    bool m_showStarted = false;
 };
 
 } // namespace show::impress

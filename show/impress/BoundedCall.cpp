@@ -22,6 +22,8 @@ WaitPass& waitPass() {
 
 // Set while this thread waits for a call: only the wait pass runs on it then.
 thread_local bool t_waiting = false;
+// On a worker: whether it has been abandoned.
+thread_local const std::atomic<bool>* t_abandoned = nullptr;
 
 } // namespace
 
@@ -92,7 +94,12 @@ void BoundedCall::refuseNested() const {
                 .arg(m_source));
 }
 
+bool BoundedCall::callerGaveUp() {
+    return t_abandoned && *t_abandoned;
+}
+
 void BoundedCall::work(std::shared_ptr<Queue> queue) {
+    t_abandoned = &queue->abandoned;
     for (;;) {
         std::function<void()> job;
         {
@@ -122,6 +129,7 @@ void BoundedCall::post(std::function<void()> job) {
 void BoundedCall::abandon() {
     // Nothing queued behind the stuck job may run late, against callers that gave up on it.
     std::deque<std::function<void()>> dropped;
+    m_queue->abandoned = true;
     {
         std::lock_guard lock(m_queue->mutex);
         m_queue->stop = true;

@@ -18,6 +18,7 @@
 
 #include "platform/Failure.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -72,6 +73,9 @@ public:
 
     // Throws Failure when called from inside the wait pass.
     void refuseNested() const;
+    // Inside a job: whether its caller has stopped waiting for it. A job that made something in the
+    // office for its caller, such as a document, undoes it then.
+    static bool callerGaveUp();
 
     // The pass to run about every 15 ms while a call is waited for, on the thread that installs it
     // (the user-interface thread) only. Install it before the first call.
@@ -89,6 +93,8 @@ private:
         std::condition_variable wake;
         std::deque<std::function<void()>> jobs;
         bool stop = false;
+        // Set when the worker is abandoned, read by the job it still runs.
+        std::atomic<bool> abandoned = false;
     };
     static void work(std::shared_ptr<Queue> queue);
     // Waits until ready(slice) says so or timeout has passed; false when it has passed.

@@ -206,6 +206,8 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
             if (peer.is())
                 peer->setProperty(ou("Title"), Any(name));
 #pragma GCC diagnostic pop
+            if (BoundedCall::callerGaveUp()) // no show will run: the window must not stay up
+                closeQuietly(deck->frame);
         },
         kLoadTimeout);
 

@@ -175,9 +175,8 @@ TEST_F(ImpressBackend, WaitsForAStoppedOffice) {
 
     // Stopped during Open: that press fails once the limit has passed, and a later call fails
     // after the short probe; neither condemns the office.
-    using show::impress::OfficeLimits;
-    const OfficeLimits saved = show::impress::officeLimits();
-    OfficeLimits limits = saved;
+    const show::impress::OfficeLimits saved = show::impress::officeLimits();
+    show::impress::OfficeLimits limits = saved;
     limits.load = 3s;
     limits.probe = 1s;
     show::impress::setOfficeLimits(limits);
@@ -197,17 +196,15 @@ TEST_F(ImpressBackend, WaitsForAStoppedOffice) {
     EXPECT_LT(openFailed, 4500);
     EXPECT_LT(probeFailed, 2000);
 
-    // The Open that overran goes on to its end on its abandoned worker, which the sanitized builds
-    // watch. The show stayed on the screen and answers again, and Load Show (here on the
-    // operator's display) uses the same office.
-    expectSlide(s_show, 3);
+    // The office answers again, and Load Show (here on the operator's display) uses it. The Open
+    // that overran has gone on to its end on its abandoned worker, which the sanitized builds
+    // watch, and has closed what it opened: the show is still on the screen, uncovered.
     const Show next = load(e2e::deck(QStringLiteral("deck.ppt")), 0, 0, 600);
     EXPECT_EQ(shownIndex(next), 1);
     EXPECT_EQ(e2e::officePids(), office);
-    std::cout << "[ figures  ] stopped office: Open failed after " << openFailed
-              << " ms (limit 3000), the next call after " << probeFailed
-              << " ms (probe 1000); soffice.bin " << office.value(0) << " before and "
-              << e2e::officePids().value(0) << " after\n";
+    expectSlide(s_show, 3);
+    std::cout << "[ figures  ] stopped office: Open failed after " << openFailed << " ms, the next "
+              << "call after " << probeFailed << " ms; soffice.bin " << office.value(0) << "\n";
 }
 
 TEST(ImpressFiles, OpensEveryFormatOfTheDialog) {
@@ -243,7 +240,6 @@ TEST(ImpressFiles, FailsPlainlyOnFilesItCannotShow) {
 // Runs last but one: it takes the office down.
 TEST(ImpressOffice, ReplacesAKilledOffice) {
     Show show = load(e2e::deck(QStringLiteral("deck.pptx")));
-    const QList<qint64> office = e2e::officePids();
     e2e::signalOffice(SIGKILL);
     QElapsedTimer clock;
     clock.start();
@@ -253,7 +249,6 @@ TEST(ImpressOffice, ReplacesAKilledOffice) {
     EXPECT_LT(clock.elapsed(), 6000);
     show = load(e2e::deck(QStringLiteral("deck.ppt")));
     expectSlide(show, 1);
-    EXPECT_NE(e2e::officePids(), office);
 }
 
 // Runs last. Running a show sets properties of its document; a document left modified would stop

@@ -8,6 +8,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <csignal>
 #include <pwd.h>
 #include <rtl/bootstrap.hxx>
 #include <unistd.h>
@@ -55,6 +56,9 @@ Reference<uno::XComponentContext> localContext() {
     // Never destroyed, like the connection: the UNO runtime tears itself down at exit first.
     static const Reference<uno::XComponentContext>& context =
         *new Reference<uno::XComponentContext>([] {
+            // The bridge writes to the pipe without asking the system to spare it the signal: a
+            // request that meets an office that has just died would end Quenvar.
+            ::signal(SIGPIPE, SIG_IGN);
             rtl::Bootstrap::set(
                 ou("URE_BOOTSTRAP"),
                 ou("vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc"));

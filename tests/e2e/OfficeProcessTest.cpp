@@ -4,11 +4,8 @@
 
 #include "show/impress/ImpressApplication.h"
 
-#include <csignal>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <pwd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,10 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using show::impress::OfficeProcess;
@@ -153,30 +147,19 @@ TEST(OfficeProcess, PutsDownTheHungOfficeOfItsProfileOnly) {
     others->waitForFinished();
 }
 
-// Listens on path as the user nobody until killed: another local user who made the pipe first.
-pid_t squat(const QByteArray& path) {
-    const passwd* nobody = getpwnam("nobody");
-    int ready[2];
-    if (!nobody || pipe(ready) != 0)
-        return -1;
-    const uid_t uid = nobody->pw_uid;
-    const gid_t gid = nobody->pw_gid;
-    const pid_t pid = fork();
-    if (pid == 0) { // only system calls here: the parent has threads
-        sockaddr_un address{AF_UNIX, {}};
-        memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        if (setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0 &&
-            bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            listen(fd, 4) == 0 && write(ready[1], "r", 1) == 1)
-            pause();
-        _exit(1);
-    }
-    close(ready[1]);
-    char byte = 0;
-    const bool listening = read(ready[0], &byte, 1) == 1;
-    close(ready[0]);
-    return listening ? pid : -1;
+// Listens on path as the user nobody: another local user who made the pipe first.
+std::unique_ptr<QProcess> squat(const QString& path) {
+    auto squatter = std::make_unique<QProcess>();
+    squatter->start(QStringLiteral("/usr/bin/setpriv"),
+                    {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                     QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"),
+                     QStringLiteral("-c"),
+                     QStringLiteral("import socket, sys, time\ns = socket.socket(socket.AF_UNIX)\n"
+                                    "s.bind(sys.argv[1])\ns.listen()\nprint(flush=True)\n"
+                                    "time.sleep(60)"),
+                     path});
+    squatter->waitForReadyRead(10000);
+    return squatter;
 }
 
 // Load Show's connection when no office of ours answers: a missing soffice and one that ends at
@@ -212,11 +195,11 @@ TEST(OfficeConnection, RefusesAnotherUsersPipeAndReportsAnOfficeThatCannotStart)
         // The worst case: the other user knows the name, here read by root from the private file.
         const QString name = OfficeProcess().pipeName();
         const QString socket = OfficeProcess().socketPath();
-        const pid_t squatter = squat(QFile::encodeName(socket));
-        ASSERT_GT(squatter, 0) << "no squatter as nobody";
+        const auto squatter = squat(socket);
+        ASSERT_EQ(squatter->state(), QProcess::Running) << "no squatter as nobody";
         const platform::Failure refused = connectFailure();
-        kill(squatter, SIGKILL);
-        waitpid(squatter, nullptr, 0);
+        squatter->kill();
+        squatter->waitForFinished();
         QFile::remove(socket);
         EXPECT_TRUE(refused.message().startsWith(
             QStringLiteral("Quenvar Another user (nobody) holds %1,").arg(socket)))

@@ -20,6 +20,9 @@ stop_all() {
             kill -KILL "${dir#/proc/}" 2>/dev/null
         fi
     done
+    # A killed office leaves its pipe's socket in /tmp.
+    pipe=$(cat "$work/cache/quenvar/office-profile/quenvar-pipe" 2>/dev/null) &&
+        rm -f "/tmp/OSL_PIPE_$(id -u)_$pipe"
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null

@@ -54,10 +54,18 @@ show::frmQvr::Seams productionSeams(Services& services) {
     return seams;
 }
 
-std::unique_ptr<show::frmQvr> startUp(show::frmQvr::Seams seams) {
+void installEventPasses() {
     // The reader lets pending window events run at every refill, so that a long read does not
     // freeze the windows.
     linereader::setEventPass([] { QCoreApplication::processEvents(); });
+    // While a press waits for the office the windows keep painting; the operator's input waits
+    // with the press, and the control window holds back ticks until the press is done.
+    show::impress::setWaitPass(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+}
+
+std::unique_ptr<show::frmQvr> startUp(show::frmQvr::Seams seams) {
+    installEventPasses();
 
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/quenvar-16.png"), QSize(16, 16));

@@ -37,8 +37,11 @@ QStringList exampleFolders();
 // The seams of the control window filled with the real services and desktop calls.
 show::frmQvr::Seams productionSeams(Services& services);
 
+// Lets window events run while the line reader reads and while a press waits for the office.
+void installEventPasses();
+
 // Creates the control window without showing it (it makes itself topmost then), then shows it
-// modeless. Also lets the line reader pass window events while it reads.
+// modeless, with the event passes installed.
 std::unique_ptr<show::frmQvr> startUp(show::frmQvr::Seams seams);
 
 } // namespace app

@@ -181,23 +181,21 @@ Class1::~Class1() {
 
 void Class1::setLeftOver(const std::string& value) {
     // The read-ahead is the file's next bytes and stays behind the new buffer.
-    m_buffer = value + m_buffer.substr(std::min(m_readAheadStart, m_buffer.size()));
+    m_buffer = value + m_buffer.substr(std::min(m_bufferEnd, m_buffer.size()));
     m_bufferStart = 0;
-    m_bufferEnd = m_readAheadStart = value.size();
+    m_bufferEnd = value.size();
     forgetFormFeeds();
 }
 
 void Class1::dropReadAhead() {
     m_buffer.resize(m_bufferEnd);
-    m_readAheadStart = m_bufferEnd;
     m_readAheadChannel = 0;
     forgetFormFeeds();
 }
 
 void Class1::giveReadAheadBack() {
     if (m_readAheadChannel != 0)
-        channels::unread(m_readAheadChannel, std::string_view(m_buffer).substr(m_readAheadStart),
-                         this);
+        channels::unread(m_readAheadChannel, std::string_view(m_buffer).substr(m_bufferEnd), this);
     dropReadAhead();
 }
 
@@ -212,19 +210,17 @@ void Class1::releaseReadAhead(void* self, bool giveBack) {
 void Class1::compactBuffer() {
     char* base = m_buffer.data();
     const size_t kept = leftOverSize();
-    const size_t readAhead = m_buffer.size() - m_readAheadStart;
-    std::memmove(base, base + m_bufferStart, kept);
-    std::memmove(base + kept, base + m_readAheadStart, readAhead);
-    m_buffer.resize(kept + readAhead);
+    std::memmove(base, base + m_bufferStart, m_buffer.size() - m_bufferStart);
+    m_buffer.resize(m_buffer.size() - m_bufferStart);
     m_bufferStart = 0;
-    m_bufferEnd = m_readAheadStart = kept;
+    m_bufferEnd = kept;
     forgetFormFeeds();
 }
 
 // Moves count bytes of the file from the read-ahead into LeftOver, reading ahead again first when
 // it holds fewer; a file that ends early leaves BytesLeft 0.
 void Class1::admit(size_t count) {
-    size_t readAhead = m_buffer.size() - m_readAheadStart;
+    size_t readAhead = m_buffer.size() - m_bufferEnd;
     if (readAhead < count) {
         const int64_t unreadOfFile = m_BytesLeft - static_cast<int64_t>(readAhead);
         const size_t want =
@@ -234,30 +230,36 @@ void Class1::admit(size_t count) {
             compactBuffer();
         channels::append(m_ChannelNumber, m_buffer, want, this, &Class1::releaseReadAhead);
         m_readAheadChannel = m_ChannelNumber;
-        readAhead = m_buffer.size() - m_readAheadStart;
+        readAhead = m_buffer.size() - m_bufferEnd;
     }
     const size_t take = std::min(count, readAhead);
-    char* base = m_buffer.data();
-    const char* chunk = base + m_readAheadStart;
-    if (m_StripNulls && hasNul(m_readAheadStart, take)) {
-        // Written forward over the gap and the chunk itself, never ahead of what is read.
-        char* out = base + m_bufferEnd;
-        for (size_t i = 0; i < take; ++i)
-            if (chunk[i] != '\0')
-                *out++ = chunk[i];
-        m_bufferEnd = static_cast<size_t>(out - base);
-        forgetFormFeeds();
-    } else if (m_readAheadStart != m_bufferEnd) {
-        std::memmove(base + m_bufferEnd, chunk, take);
-        m_bufferEnd += take;
-        forgetFormFeeds();
-    } else {
-        m_bufferEnd += take;
-    }
-    m_readAheadStart += take;
+    if (m_StripNulls && hasNul(m_bufferEnd, take))
+        removeNulsFromChunk(take);
+    m_bufferEnd += take;
     // A file that shrank while open ends where its data ends; otherwise BytesLeft would never
     // reach 0 and a reader passing over blank lines would never stop.
     m_BytesLeft = take < count ? 0 : m_BytesLeft - static_cast<int64_t>(count);
+}
+
+void Class1::removeNulsFromChunk(size_t count) {
+    // The NULs are cut out where the chunk lies and LeftOver moves up behind what is left, so
+    // that LeftOver still ends where the read-ahead begins and later refills move nothing.
+    // LeftOver is the short side to move: about BufferSize characters, the read-ahead 64 KiB.
+    char* base = m_buffer.data();
+    const size_t start = m_bufferStart;
+    const size_t end = m_bufferEnd + count;
+    const bool formFeedsKnown = m_formFeedFrom <= start && m_formFeedTo >= end &&
+                                (m_formFeedAt == std::string::npos || m_formFeedAt >= end);
+    char* kept = std::remove(base + m_bufferEnd, base + end, '\0');
+    const size_t removed = static_cast<size_t>(base + end - kept);
+    std::memmove(base + start + removed, base + start, end - removed - start);
+    m_bufferStart += removed;
+    // No form feed was there to move, so what the scan knew still holds from the new start on.
+    if (formFeedsKnown)
+        m_formFeedFrom = m_bufferStart;
+    else
+        forgetFormFeeds();
+    m_nulFreeFrom = m_nulFreeTo = 0;
 }
 
 bool Class1::hasNul(size_t from, size_t count) {
@@ -505,12 +507,12 @@ bool Class1::takePlainLine() {
     const size_t delimiterSize = m_LineDelimiter.size();
     if (delimiterSize == 0 || delimiterSize > 2 || m_BufferSize < 1 ||
         m_BufferSize > kMaxBufferSize || m_BytesLeft < 0 || !channels::isOpen(m_ChannelNumber) ||
-        m_readAheadChannel != m_ChannelNumber || m_readAheadStart != m_bufferEnd)
+        m_readAheadChannel != m_ChannelNumber)
         return false;
     // The refill: LeftOver grows towards BufferSize from the read-ahead behind it.
     const auto count = static_cast<size_t>(refillCount());
-    if (m_buffer.size() - m_readAheadStart < count ||
-        (m_StripNulls && count > 0 && hasNul(m_readAheadStart, count)))
+    if (m_buffer.size() - m_bufferEnd < count ||
+        (m_StripNulls && count > 0 && hasNul(m_bufferEnd, count)))
         return false;
     // The line after: it must end at a line break inside LeftOver, with no form feed before it.
     const size_t end = m_bufferEnd + count;
@@ -543,7 +545,7 @@ bool Class1::takePlainLine() {
         m_text = next;
         m_next = lineAfter = previous;
     }
-    m_bufferEnd = m_readAheadStart = end;
+    m_bufferEnd = end;
     m_BytesLeft -= static_cast<int64_t>(count);
     lineAfter->assign(m_buffer.data() + m_bufferStart, found);
     m_bufferStart = lineEnd + delimiterSize;

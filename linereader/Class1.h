@@ -143,6 +143,7 @@ private:
     const char* leftOverData() const { return m_buffer.data() + m_bufferStart; }
     void dropLeftOverFront(size_t count);
     void admit(size_t count);
+    void removeNulsFromChunk(size_t count);
     void compactBuffer();
     void dropReadAhead();
     void giveReadAheadBack();
@@ -183,14 +184,13 @@ private:
     bool m_nextLineInText = false;
 
     // m_buffer holds, in order: text already split off, LeftOver [m_bufferStart, m_bufferEnd),
-    // a gap left by removed NULs, and the read-ahead [m_readAheadStart, end) taken from channel
-    // m_readAheadChannel but not yet read as far as the reader's state goes. A refill moves
-    // m_bufferEnd over the read-ahead and splitting a line off moves m_bufferStart, so neither
-    // copies the rest of the buffer; the consumed front is dropped only before a fresh read.
+    // and the read-ahead [m_bufferEnd, end) taken from channel m_readAheadChannel but not yet
+    // read as far as the reader's state goes. A refill moves m_bufferEnd over the read-ahead and
+    // splitting a line off moves m_bufferStart, so neither copies the rest of the buffer; the
+    // consumed front is dropped only before a fresh read.
     std::string m_buffer;
     size_t m_bufferStart = 0;
     size_t m_bufferEnd = 0;
-    size_t m_readAheadStart = 0;
     int16_t m_readAheadChannel = 0;
     // Where the form feed scan stands: [m_formFeedFrom, m_formFeedTo) of m_buffer has been
     // scanned, and m_formFeedAt is the first form feed in it (npos if none). Each byte is scanned

@@ -409,7 +409,8 @@ void Class1::csExtractNextLine() {
     const size_t delimiter = m_LineDelimiter.empty()
                                  ? std::string_view::npos
                                  : findExact(std::string_view(data, size), m_LineDelimiter);
-    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter;
+    // A form feed that begins the delimiter itself still counts as the form feed.
+    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter + 1;
     const size_t formFeed = firstFormFeed(m_bufferStart, m_bufferStart + searchEnd);
     if (formFeed != std::string::npos) {
         const size_t at = formFeed - m_bufferStart;
@@ -514,7 +515,8 @@ bool Class1::takePlainLine() {
     if (m_buffer.size() - m_bufferEnd < count ||
         (m_StripNulls && count > 0 && hasNul(m_bufferEnd, count)))
         return false;
-    // The line after: it must end at a line break inside LeftOver, with no form feed before it.
+    // The line after: it must end at a line break inside LeftOver, with no form feed before it
+    // or at it.
     const size_t end = m_bufferEnd + count;
     const size_t found = findShort(
         std::string_view(m_buffer.data() + m_bufferStart, end - m_bufferStart), m_LineDelimiter);
@@ -523,7 +525,7 @@ bool Class1::takePlainLine() {
     const size_t lineEnd = m_bufferStart + found;
     const bool scannedForFormFeeds =
         m_formFeedFrom <= m_bufferStart && m_bufferStart <= m_formFeedTo &&
-        (m_formFeedAt == std::string::npos ? lineEnd <= m_formFeedTo : m_formFeedAt >= lineEnd);
+        (m_formFeedAt == std::string::npos ? lineEnd < m_formFeedTo : m_formFeedAt > lineEnd);
     if (!scannedForFormFeeds)
         return false;
 

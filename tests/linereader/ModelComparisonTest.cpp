@@ -127,7 +127,8 @@ std::string step(Generator& g, Pair& p, const std::string& content) {
         m.csFindInFile(find, ignoreCase);
         return "csFindInFile(" + printable(find) + "," + std::to_string(ignoreCase) + ")";
     }
-    static const char* const kDelimiters[] = {"", "\r\n", "\n", "\r", "a", "\n\r", "ab", "\f"};
+    static const char* const kDelimiters[] = {"",     "\r\n", "\n", "\r", "a",
+                                              "\n\r", "ab",   "\f", "\fb"};
     switch (g.below(12)) {
     case 0: {
         std::string d = g.pick(kDelimiters);
@@ -259,7 +260,7 @@ TEST_P(GeneratedFiles, EveryPropertyMatchesTheModelAfterEveryCall) {
             log << " FixedWidthLineLength " << width;
         }
         if (g.chance(15)) {
-            static const char* const kPreset[] = {"\r\n", "\n", "\r", "b", "\n\r", "ab"};
+            static const char* const kPreset[] = {"\r\n", "\n", "\r", "b", "\n\r", "ab", "\fb"};
             const std::string d = g.pick(kPreset);
             p.reader.setLineDelimiter(d);
             p.model.LineDelimiter = d;

@@ -605,7 +605,9 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
         at = findText(std::string_view(leftOverData(), leftOverSize()), strStringToFind,
                       bolIgnoreCase);
         bool refilled = false;
-        if (at == std::string::npos && m_BytesLeft > 0) {
+        // Once EndOfFile is set no refill reads, so BytesLeft that a caller wrote after the end
+        // would otherwise keep the search going for ever.
+        if (at == std::string::npos && m_BytesLeft > 0 && !m_EndOfFile) {
             if (leftOverSize() > length)
                 dropLeftOverFront(leftOverSize() - length);
             csFillBuffer();

@@ -1,7 +1,11 @@
 // Speed and memory of the line reader Class1, each figure beside a baseline measured in the same
 // run, with the ratios printed at the end.
 //
-// Full run (manual; writes a 200 MB and two 1 GB files under /tmp and removes them afterwards):
+// Two files are timed, each against its own baselines: "uniform", lines of 18 to 58 letters,
+// digits and spaces; and "mixed", lines as real files hold them, 1 to 75 characters, some with
+// spaces at either end, a tab or a NUL, which the clean-up options have work to do on.
+//
+// Full run (manual; writes two 200 MB and two 1 GB files under /tmp and removes them afterwards):
 //   cmake --build build --target linereader_bench && build/bench/linereader_bench
 // Smaller files for a quick look: QUENVAR_BENCH_MB=20 QUENVAR_BENCH_RSS_MB=64 linereader_bench
 // Figures are for files in the page cache: each file is read once before it is measured. Ratios use
@@ -26,7 +30,6 @@
 
 namespace {
 
-std::string g_linesFile;
 constexpr size_t kChunk = 4096;
 // 14 bytes that the generated text (letters, digits, spaces) never holds.
 const std::string kAbsent = "#absent-text#!";
@@ -36,9 +39,8 @@ long envNumber(const char* name, long fallback) {
     return value && *value ? std::strtol(value, nullptr, 10) : fallback;
 }
 
-// Lines of 20 to 60 characters (40 on average) with CR LF endings, or one line with no break.
-void writeFile(const std::string& path, long long bytes, bool withBreaks) {
-    std::mt19937 rng(12345);
+// Lines of 18 to 58 characters (letters, digits, spaces), or one line with no break.
+std::string uniformBlock(std::mt19937& rng, bool withBreaks) {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
     std::string block;
     block.reserve(1 << 20);
@@ -49,6 +51,35 @@ void writeFile(const std::string& path, long long bytes, bool withBreaks) {
         if (withBreaks)
             block += "\r\n";
     }
+    return block;
+}
+
+// Lines as real files hold them: 1 to 75 characters, about a fifth with 1 to 3 spaces at the
+// start or the end, a tab in about one line in twenty and a NUL in about one in a hundred.
+std::string mixedBlock(std::mt19937& rng) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+    std::string block;
+    block.reserve(1 << 20);
+    while (block.size() < (1u << 20) - 80) {
+        std::string line(1 + rng() % 75, ' ');
+        for (char& c : line)
+            c = kChars[rng() % (sizeof kChars - 1)];
+        if (rng() % 5 == 0) {
+            const size_t spaces = std::min<size_t>(1 + rng() % 3, line.size());
+            const size_t at = rng() % 2 ? 0 : line.size() - spaces;
+            line.replace(at, spaces, spaces, ' ');
+        }
+        if (rng() % 20 == 0)
+            line[rng() % line.size()] = '\t';
+        if (rng() % 100 == 0)
+            line[rng() % line.size()] = '\0';
+        block += line + "\r\n";
+    }
+    return block;
+}
+
+// Writes bytes bytes of the block, repeated.
+void writeFile(const std::string& path, long long bytes, const std::string& block) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (long long written = 0; written < bytes;) {
         const long long take = std::min<long long>(bytes - written, block.size());
@@ -67,9 +98,9 @@ void warmCache(const std::string& path) {
 
 // The baseline reader: read() in 4096-byte chunks, split with memchr, copy each line into a
 // reused string.
-void BM_Baseline_ReadMemchr(benchmark::State& state) {
+void BM_Baseline_ReadMemchr(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
-        int fd = ::open(g_linesFile.c_str(), O_RDONLY);
+        int fd = ::open(path.c_str(), O_RDONLY);
         char chunk[kChunk];
         std::string line, carry;
         int64_t lines = 0;
@@ -101,9 +132,9 @@ void BM_Baseline_ReadMemchr(benchmark::State& state) {
     }
 }
 
-void BM_Baseline_Getline(benchmark::State& state) {
+void BM_Baseline_Getline(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
-        std::ifstream in(g_linesFile, std::ios::binary);
+        std::ifstream in(path, std::ios::binary);
         std::string line;
         int64_t lines = 0;
         size_t total = 0;
@@ -116,10 +147,10 @@ void BM_Baseline_Getline(benchmark::State& state) {
     }
 }
 
-void readWithReader(benchmark::State& state, bool filters) {
+void readWithReader(benchmark::State& state, const std::string& path, bool filters) {
     for (auto _ : state) {
         Class1 reader;
-        reader.setFileName(g_linesFile);
+        reader.setFileName(path);
         reader.setStripNulls(filters);
         reader.setStripLeadingSpaces(filters);
         reader.setStripTrailingSpaces(filters);
@@ -143,18 +174,18 @@ void readWithReader(benchmark::State& state, bool filters) {
     }
 }
 
-void BM_Reader_FiltersOff(benchmark::State& state) {
-    readWithReader(state, false);
+void BM_Reader_FiltersOff(benchmark::State& state, const std::string& path) {
+    readWithReader(state, path, false);
 }
-void BM_Reader_FiltersOn(benchmark::State& state) {
-    readWithReader(state, true);
+void BM_Reader_FiltersOn(benchmark::State& state, const std::string& path) {
+    readWithReader(state, path, true);
 }
 
 // The baseline search: memmem over 4096-byte chunks, keeping the string's length minus one
 // between chunks so that an occurrence across a chunk border is found.
-void BM_Baseline_MemmemChunks(benchmark::State& state) {
+void BM_Baseline_MemmemChunks(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
-        int fd = ::open(g_linesFile.c_str(), O_RDONLY);
+        int fd = ::open(path.c_str(), O_RDONLY);
         std::vector<char> buffer(kChunk + kAbsent.size());
         size_t kept = 0;
         bool found = false;
@@ -173,10 +204,10 @@ void BM_Baseline_MemmemChunks(benchmark::State& state) {
     }
 }
 
-void BM_Reader_FindInFileAbsent(benchmark::State& state) {
+void BM_Reader_FindInFileAbsent(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         Class1 reader;
-        reader.setFileName(g_linesFile);
+        reader.setFileName(path);
         if (reader.cfOpenFile() != 0) {
             state.SkipWithError("cannot open the file");
             return;
@@ -188,13 +219,6 @@ void BM_Reader_FindInFileAbsent(benchmark::State& state) {
         state.SetBytesProcessed(state.bytes_processed() + bytes);
     }
 }
-
-BENCHMARK(BM_Baseline_ReadMemchr)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline_Getline)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reader_FiltersOff)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reader_FiltersOn)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline_MemmemChunks)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reader_FindInFileAbsent)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's best rate so that the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -208,10 +232,10 @@ public:
             // CPU time, not wall time: the machine is shared, and waiting for it is no one's speed.
             const double seconds =
                 run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            double& rate = rates[run.run_name.function_name];
-            rate = std::max(rate, 1.0 / seconds); // the best of any repetitions
+            const std::string& name = run.run_name.function_name;
+            rates[name] = std::max(rates[name], 1.0 / seconds); // the best of any repetitions
             if (run.counters.count("lines"))
-                lines[run.run_name.function_name] = run.counters.at("lines");
+                lines[name] = run.counters.at("lines");
         }
     }
     std::map<std::string, double> rates;
@@ -274,20 +298,36 @@ int main(int argc, char** argv) {
     const long megabytes = envNumber("QUENVAR_BENCH_MB", 200);
     const long rssMegabytes = envNumber("QUENVAR_BENCH_RSS_MB", 1024);
     const std::string prefix = "/tmp/linereader-bench-" + std::to_string(::getpid());
-    g_linesFile = prefix + "-lines.txt";
+    std::mt19937 rng(12345);
 
     // Memory first, before the speed runs have grown the heap.
     const std::string bigLines = prefix + "-big-lines.txt";
     const std::string bigNoBreak = prefix + "-big-nobreak.txt";
-    writeFile(bigLines, rssMegabytes << 20, true);
+    writeFile(bigLines, rssMegabytes << 20, uniformBlock(rng, true));
     const long growthLines = peakGrowthInChild(bigLines);
     std::remove(bigLines.c_str());
-    writeFile(bigNoBreak, rssMegabytes << 20, false);
+    writeFile(bigNoBreak, rssMegabytes << 20, uniformBlock(rng, false));
     const long growthNoBreak = peakGrowthInChild(bigNoBreak);
     std::remove(bigNoBreak.c_str());
 
-    writeFile(g_linesFile, megabytes << 20, true);
-    warmCache(g_linesFile);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"uniform", uniformBlock(rng, true)}, {"mixed", mixedBlock(rng)}};
+    for (const auto& [name, block] : files) {
+        const std::string path = prefix + "-" + name + ".txt";
+        writeFile(path, megabytes << 20, block);
+        warmCache(path);
+        for (const auto& [function, run] : std::initializer_list<
+                 std::pair<const char*, void (*)(benchmark::State&, const std::string&)>>{
+                 {"BM_Baseline_ReadMemchr", BM_Baseline_ReadMemchr},
+                 {"BM_Baseline_Getline", BM_Baseline_Getline},
+                 {"BM_Reader_FiltersOff", BM_Reader_FiltersOff},
+                 {"BM_Reader_FiltersOn", BM_Reader_FiltersOn},
+                 {"BM_Baseline_MemmemChunks", BM_Baseline_MemmemChunks},
+                 {"BM_Reader_FindInFileAbsent", BM_Reader_FindInFileAbsent}})
+            benchmark::RegisterBenchmark((std::string(function) + "/" + name).c_str(), run, path)
+                ->Unit(benchmark::kMillisecond);
+    }
+
     std::vector<char*> args(argv, argv + argc);
     auto given = [&](const char* flag) {
         return std::any_of(args.begin(), args.end(), [&](const char* a) {
@@ -305,32 +345,37 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    std::remove(g_linesFile.c_str());
+    for (const auto& [name, block] : files)
+        std::remove((prefix + "-" + name + ".txt").c_str());
 
-    auto& r = reporter.rates;
-    auto ratio = [&](const char* name, const char* baseline) {
-        return r.count(name) && r.count(baseline) ? r[name] / r[baseline] : 0.0;
-    };
-    const double lines = reporter.lines["BM_Baseline_ReadMemchr"];
-    std::printf("\nFile: %ld MB of CR LF lines, %.0f lines, BufferSize 4096\n", megabytes, lines);
-    std::printf("baseline read()+memchr:          %8.2f M lines/s\n",
-                lines * r["BM_Baseline_ReadMemchr"] / 1e6);
-    std::printf("csGetALine, filters off:         %8.2f M lines/s  %.2fx baseline (goal >= 0.9)\n",
-                lines * r["BM_Reader_FiltersOff"] / 1e6,
-                ratio("BM_Reader_FiltersOff", "BM_Baseline_ReadMemchr"));
-    std::printf("std::getline (reference):        %8.2f M lines/s  %.2fx baseline\n",
-                lines * r["BM_Baseline_Getline"] / 1e6,
-                ratio("BM_Baseline_Getline", "BM_Baseline_ReadMemchr"));
-    std::printf(
-        "csGetALine, four filters on:     %8.2f M lines/s  %.2fx filters off (goal >= 0.5)\n",
-        lines * r["BM_Reader_FiltersOn"] / 1e6,
-        ratio("BM_Reader_FiltersOn", "BM_Reader_FiltersOff"));
-    std::printf("memmem over 4096-byte chunks:    %8.2f GB/s\n",
-                megabytes / 1024.0 * r["BM_Baseline_MemmemChunks"]);
-    std::printf("csFindInFile, absent 14 bytes:   %8.2f GB/s  %.2fx baseline (goal >= 0.9)\n",
-                megabytes / 1024.0 * r["BM_Reader_FindInFileAbsent"],
-                ratio("BM_Reader_FindInFileAbsent", "BM_Baseline_MemmemChunks"));
-    std::printf("peak RSS growth, %ld MB of lines:      %ld KiB (goal well under 1024)\n",
+    for (const auto& [file, block] : files) {
+        auto rate = [&](const char* function) { return reporter.rates[function + ("/" + file)]; };
+        auto ratio = [&](const char* function, const char* baseline) {
+            return rate(baseline) > 0 ? rate(function) / rate(baseline) : 0.0;
+        };
+        const double lines = reporter.lines["BM_Baseline_ReadMemchr/" + file];
+        std::printf("\nFile \"%s\": %ld MB of CR LF lines, %.0f lines, BufferSize 4096\n",
+                    file.c_str(), megabytes, lines);
+        std::printf("baseline read()+memchr:          %8.2f M lines/s\n",
+                    lines * rate("BM_Baseline_ReadMemchr") / 1e6);
+        std::printf(
+            "csGetALine, filters off:         %8.2f M lines/s  %.2fx baseline (goal >= 0.9)\n",
+            lines * rate("BM_Reader_FiltersOff") / 1e6,
+            ratio("BM_Reader_FiltersOff", "BM_Baseline_ReadMemchr"));
+        std::printf("std::getline (reference):        %8.2f M lines/s  %.2fx baseline\n",
+                    lines * rate("BM_Baseline_Getline") / 1e6,
+                    ratio("BM_Baseline_Getline", "BM_Baseline_ReadMemchr"));
+        std::printf(
+            "csGetALine, four filters on:     %8.2f M lines/s  %.2fx filters off (goal >= 0.5)\n",
+            lines * rate("BM_Reader_FiltersOn") / 1e6,
+            ratio("BM_Reader_FiltersOn", "BM_Reader_FiltersOff"));
+        std::printf("memmem over 4096-byte chunks:    %8.2f GB/s\n",
+                    megabytes / 1024.0 * rate("BM_Baseline_MemmemChunks"));
+        std::printf("csFindInFile, absent 14 bytes:   %8.2f GB/s  %.2fx baseline (goal >= 0.9)\n",
+                    megabytes / 1024.0 * rate("BM_Reader_FindInFileAbsent"),
+                    ratio("BM_Reader_FindInFileAbsent", "BM_Baseline_MemmemChunks"));
+    }
+    std::printf("\npeak RSS growth, %ld MB of lines:      %ld KiB (goal well under 1024)\n",
                 rssMegabytes, growthLines);
     std::printf("peak RSS growth, %ld MB with no break: %ld KiB (goal well under 1024)\n",
                 rssMegabytes, growthNoBreak);

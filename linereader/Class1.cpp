@@ -121,32 +121,36 @@ size_t findExact(std::string_view haystack, std::string_view needle) {
                : std::string_view::npos;
 }
 
-// Whether the text holds a character outside codes 32 to 126. Most lines hold none, so the
-// check has to be much cheaper than the removal: sixteen bytes at a time where the processor
-// allows it, the last block overlapping the one before it instead of leaving a tail.
-bool holdsUnprintable(std::string_view text) {
-    const char* data = text.data();
-    const size_t size = text.size();
+// Position of the first character outside codes 32 to 126 in data[0, size), or size if there is
+// none. Such a character either ends a line (a line break, a form feed) or is one the clean-up
+// removes, so one pass over a line tells both where it ends and whether it is clean. Compared
+// 64 bytes at a time where the processor allows it, as findByte does.
+[[gnu::always_inline]] inline size_t firstUnprintable(const char* data, size_t size) {
+    size_t at = 0;
 #if defined(__SSE2__)
-    if (size >= 16) {
-        // As signed bytes, everything from 128 on is negative and so below 32 as well.
-        const __m128i space = _mm_set1_epi8(' ');
-        const __m128i del = _mm_set1_epi8('\x7f');
-        auto marks = [&](size_t at) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            return _mm_movemask_epi8(
-                _mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)));
-        };
-        int marked = marks(size - 16);
-        for (size_t at = 0; at + 16 < size; at += 16)
-            marked |= marks(at);
-        return marked != 0;
+    // One compare: code + 1, as a signed byte, is below 33 exactly for the codes outside 32 to
+    // 126 (127 wraps round to -128, and 128 to 255 are negative already).
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i limit = _mm_set1_epi8(33);
+    auto marks16 = [&](size_t from) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+        return static_cast<uint64_t>(static_cast<uint16_t>(
+            _mm_movemask_epi8(_mm_cmplt_epi8(_mm_add_epi8(block, one), limit))));
+    };
+    for (; at + 64 <= size; at += 64) {
+        const uint64_t marks =
+            marks16(at) | marks16(at + 16) << 16 | marks16(at + 32) << 32 | marks16(at + 48) << 48;
+        if (marks != 0)
+            return at + static_cast<size_t>(__builtin_ctzll(marks));
     }
+    for (; at + 16 <= size; at += 16)
+        if (const uint64_t marks = marks16(at))
+            return at + static_cast<size_t>(__builtin_ctzll(marks));
 #endif
-    bool marked = false;
-    for (size_t i = 0; i < size; ++i)
-        marked |= static_cast<unsigned char>(data[i]) - 32u > 126u - 32u;
-    return marked;
+    for (; at < size; ++at)
+        if (static_cast<unsigned char>(data[at]) - 32u > 126u - 32u)
+            return at;
+    return size;
 }
 
 // Position of the first occurrence, or npos. An empty needle is found at the start of a non-empty
@@ -181,23 +185,21 @@ Class1::~Class1() {
 
 void Class1::setLeftOver(const std::string& value) {
     // The read-ahead is the file's next bytes and stays behind the new buffer.
-    m_buffer = value + m_buffer.substr(std::min(m_readAheadStart, m_buffer.size()));
+    m_buffer = value + m_buffer.substr(std::min(m_bufferEnd, m_buffer.size()));
     m_bufferStart = 0;
-    m_bufferEnd = m_readAheadStart = value.size();
+    m_bufferEnd = value.size();
     forgetFormFeeds();
 }
 
 void Class1::dropReadAhead() {
     m_buffer.resize(m_bufferEnd);
-    m_readAheadStart = m_bufferEnd;
     m_readAheadChannel = 0;
     forgetFormFeeds();
 }
 
 void Class1::giveReadAheadBack() {
     if (m_readAheadChannel != 0)
-        channels::unread(m_readAheadChannel, std::string_view(m_buffer).substr(m_readAheadStart),
-                         this);
+        channels::unread(m_readAheadChannel, std::string_view(m_buffer).substr(m_bufferEnd), this);
     dropReadAhead();
 }
 
@@ -212,19 +214,17 @@ void Class1::releaseReadAhead(void* self, bool giveBack) {
 void Class1::compactBuffer() {
     char* base = m_buffer.data();
     const size_t kept = leftOverSize();
-    const size_t readAhead = m_buffer.size() - m_readAheadStart;
-    std::memmove(base, base + m_bufferStart, kept);
-    std::memmove(base + kept, base + m_readAheadStart, readAhead);
-    m_buffer.resize(kept + readAhead);
+    std::memmove(base, base + m_bufferStart, m_buffer.size() - m_bufferStart);
+    m_buffer.resize(m_buffer.size() - m_bufferStart);
     m_bufferStart = 0;
-    m_bufferEnd = m_readAheadStart = kept;
+    m_bufferEnd = kept;
     forgetFormFeeds();
 }
 
 // Moves count bytes of the file from the read-ahead into LeftOver, reading ahead again first when
 // it holds fewer; a file that ends early leaves BytesLeft 0.
 void Class1::admit(size_t count) {
-    size_t readAhead = m_buffer.size() - m_readAheadStart;
+    size_t readAhead = m_buffer.size() - m_bufferEnd;
     if (readAhead < count) {
         const int64_t unreadOfFile = m_BytesLeft - static_cast<int64_t>(readAhead);
         const size_t want =
@@ -234,36 +234,40 @@ void Class1::admit(size_t count) {
             compactBuffer();
         channels::append(m_ChannelNumber, m_buffer, want, this, &Class1::releaseReadAhead);
         m_readAheadChannel = m_ChannelNumber;
-        readAhead = m_buffer.size() - m_readAheadStart;
+        readAhead = m_buffer.size() - m_bufferEnd;
     }
     const size_t take = std::min(count, readAhead);
-    char* base = m_buffer.data();
-    const char* chunk = base + m_readAheadStart;
-    if (m_StripNulls && hasNul(m_readAheadStart, take)) {
-        // Written forward over the gap and the chunk itself, never ahead of what is read.
-        char* out = base + m_bufferEnd;
-        for (size_t i = 0; i < take; ++i)
-            if (chunk[i] != '\0')
-                *out++ = chunk[i];
-        m_bufferEnd = static_cast<size_t>(out - base);
-        forgetFormFeeds();
-    } else if (m_readAheadStart != m_bufferEnd) {
-        std::memmove(base + m_bufferEnd, chunk, take);
-        m_bufferEnd += take;
-        forgetFormFeeds();
-    } else {
-        m_bufferEnd += take;
-    }
-    m_readAheadStart += take;
+    if (m_StripNulls && hasNul(m_bufferEnd, take))
+        removeNulsFromChunk(take);
+    m_bufferEnd += take;
     // A file that shrank while open ends where its data ends; otherwise BytesLeft would never
     // reach 0 and a reader passing over blank lines would never stop.
     m_BytesLeft = take < count ? 0 : m_BytesLeft - static_cast<int64_t>(count);
 }
 
-bool Class1::hasNul(size_t from, size_t count) {
+void Class1::removeNulsFromChunk(size_t count) {
+    // The NULs are cut out where the chunk lies and LeftOver moves up behind what is left, so
+    // that LeftOver still ends where the read-ahead begins and later refills move nothing.
+    // LeftOver is the short side to move: about BufferSize characters, the read-ahead 64 KiB.
+    char* base = m_buffer.data();
+    const size_t start = m_bufferStart;
+    const size_t end = m_bufferEnd + count;
+    const bool formFeedsKnown = m_formFeedFrom <= start && m_formFeedTo >= end &&
+                                (m_formFeedAt == std::string::npos || m_formFeedAt >= end);
+    char* kept = std::remove(base + m_bufferEnd, base + end, '\0');
+    const size_t removed = static_cast<size_t>(base + end - kept);
+    std::memmove(base + start + removed, base + start, end - removed - start);
+    m_bufferStart += removed;
+    // No form feed was there to move, so what the scan knew still holds from the new start on.
+    if (formFeedsKnown)
+        m_formFeedFrom = m_bufferStart;
+    else
+        forgetFormFeeds();
+    m_nulFreeFrom = m_nulFreeTo = 0;
+}
+
+bool Class1::scanForNul(size_t from, size_t count) {
     // The read-ahead is scanned once up to its first NUL, not once per refill.
-    if (from + count <= m_nulFreeTo && from >= m_nulFreeFrom)
-        return false;
     const char* base = m_buffer.data();
     const size_t start = from >= m_nulFreeFrom && from <= m_nulFreeTo ? m_nulFreeTo : from;
     const void* nul = std::memchr(base + start, '\0', m_buffer.size() - start);
@@ -407,7 +411,8 @@ void Class1::csExtractNextLine() {
     const size_t delimiter = m_LineDelimiter.empty()
                                  ? std::string_view::npos
                                  : findExact(std::string_view(data, size), m_LineDelimiter);
-    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter;
+    // A form feed that begins the delimiter itself still counts as the form feed.
+    const size_t searchEnd = delimiter == std::string_view::npos ? size : delimiter + 1;
     const size_t formFeed = firstFormFeed(m_bufferStart, m_bufferStart + searchEnd);
     if (formFeed != std::string::npos) {
         const size_t at = formFeed - m_bufferStart;
@@ -422,28 +427,33 @@ void Class1::csExtractNextLine() {
     }
 }
 
-void Class1::filterInto(std::string& out, std::string_view raw) const {
-    // One pass over the raw line into out: the spaces stripped are never copied, and a line
-    // with nothing outside codes 32 to 126 is copied whole.
+bool Class1::filterInto(std::string& out, std::string_view raw, bool printable) const {
+    // One pass over the raw line into out: the spaces stripped are never copied, and most lines,
+    // which the options leave as they are, are not copied at all.
+    std::string_view kept = raw;
     if (m_StripLeadingSpaces) {
-        const size_t first = raw.find_first_not_of(' ');
-        raw.remove_prefix(first == std::string_view::npos ? raw.size() : first);
+        const size_t first = kept.find_first_not_of(' ');
+        kept.remove_prefix(first == std::string_view::npos ? kept.size() : first);
     }
     if (m_StripTrailingSpaces) {
-        const size_t last = raw.find_last_not_of(' ');
-        raw = raw.substr(0, last == std::string_view::npos ? 0 : last + 1);
+        const size_t last = kept.find_last_not_of(' ');
+        kept = kept.substr(0, last == std::string_view::npos ? 0 : last + 1);
     }
-    if (!m_OnlyAlphaNumericCharacters || !holdsUnprintable(raw)) {
-        out.assign(raw);
-        return;
+    if (!m_OnlyAlphaNumericCharacters || printable ||
+        firstUnprintable(kept.data(), kept.size()) == kept.size()) {
+        if (kept.size() == raw.size())
+            return false;
+        out.assign(kept);
+        return true;
     }
-    out.resize(raw.size());
-    auto printable = [](char c) {
+    out.resize(kept.size());
+    auto keep = [](char c) {
         const auto code = static_cast<unsigned char>(c);
         return code >= 32 && code <= 126;
     };
-    out.resize(static_cast<size_t>(std::copy_if(raw.begin(), raw.end(), out.begin(), printable) -
+    out.resize(static_cast<size_t>(std::copy_if(kept.begin(), kept.end(), out.begin(), keep) -
                                    out.begin()));
+    return true;
 }
 
 void Class1::takeLine(bool fetchFirst) {
@@ -465,7 +475,8 @@ void Class1::takeLine(bool fetchFirst) {
         if (m_CountOnlyNonBlankLines && isBlank(nextLine()))
             m_LinesRead -= 1;
         if (filtered) {
-            filterInto(text(), nextLine());
+            if (!filterInto(text(), nextLine(), false))
+                text() = nextLine();
         } else if (rotate) {
             // PreviousLine takes Text, Text takes the raw NextLine, and the old PreviousLine's
             // storage is reused for the line read next. All three pointers are read before any
@@ -505,29 +516,39 @@ bool Class1::takePlainLine() {
     const size_t delimiterSize = m_LineDelimiter.size();
     if (delimiterSize == 0 || delimiterSize > 2 || m_BufferSize < 1 ||
         m_BufferSize > kMaxBufferSize || m_BytesLeft < 0 || !channels::isOpen(m_ChannelNumber) ||
-        m_readAheadChannel != m_ChannelNumber || m_readAheadStart != m_bufferEnd)
+        m_readAheadChannel != m_ChannelNumber)
         return false;
     // The refill: LeftOver grows towards BufferSize from the read-ahead behind it.
     const auto count = static_cast<size_t>(refillCount());
-    if (m_buffer.size() - m_readAheadStart < count ||
-        (m_StripNulls && count > 0 && hasNul(m_readAheadStart, count)))
+    if (m_buffer.size() - m_bufferEnd < count ||
+        (m_StripNulls && count > 0 && hasNul(m_bufferEnd, count)))
         return false;
-    // The line after: it must end at a line break inside LeftOver, with no form feed before it.
+    // The line after: it must end at a line break inside LeftOver, with no form feed before it
+    // or at it. Usually the line break is the line's first unprintable character; that tells
+    // both, and that the line is clean.
     const size_t end = m_bufferEnd + count;
-    const size_t found = findShort(
-        std::string_view(m_buffer.data() + m_bufferStart, end - m_bufferStart), m_LineDelimiter);
-    if (found == std::string_view::npos)
-        return false;
-    const size_t lineEnd = m_bufferStart + found;
-    const bool scannedForFormFeeds =
-        m_formFeedFrom <= m_bufferStart && m_bufferStart <= m_formFeedTo &&
-        (m_formFeedAt == std::string::npos ? lineEnd <= m_formFeedTo : m_formFeedAt >= lineEnd);
-    if (!scannedForFormFeeds)
-        return false;
+    const char* data = m_buffer.data() + m_bufferStart;
+    const size_t size = end - m_bufferStart;
+    size_t found = firstUnprintable(data, size);
+    const bool printable = found + delimiterSize <= size && data[found] == m_LineDelimiter[0] &&
+                           data[found] != kFormFeed &&
+                           (delimiterSize == 1 || data[found + 1] == m_LineDelimiter[1]);
+    if (!printable) {
+        found = findShort(std::string_view(data, size), m_LineDelimiter);
+        if (found == std::string_view::npos)
+            return false;
+        const size_t lineEnd = m_bufferStart + found;
+        const bool scannedForFormFeeds =
+            m_formFeedFrom <= m_bufferStart && m_bufferStart <= m_formFeedTo &&
+            (m_formFeedAt == std::string::npos ? lineEnd < m_formFeedTo : m_formFeedAt > lineEnd);
+        if (!scannedForFormFeeds)
+            return false;
+    }
 
     m_LinesRead += 1;
     if (m_CountOnlyNonBlankLines && isBlank(*m_next))
         m_LinesRead -= 1;
+    const bool nextPrintable = m_nextLinePrintable;
     // PreviousLine takes Text and Text the NextLine, cleaned; the storage left over takes the
     // line after. The pointers are used from locals: read back right after being stored, they
     // stalled every line.
@@ -536,17 +557,18 @@ bool Class1::takePlainLine() {
     std::string* const next = m_next;
     std::string* lineAfter = next;
     m_previous = text;
-    if (m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters) {
-        filterInto(*previous, *next);
+    if ((m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters) &&
+        filterInto(*previous, *next, nextPrintable)) {
         m_text = previous;
     } else {
         m_text = next;
         m_next = lineAfter = previous;
     }
-    m_bufferEnd = m_readAheadStart = end;
+    m_bufferEnd = end;
     m_BytesLeft -= static_cast<int64_t>(count);
-    lineAfter->assign(m_buffer.data() + m_bufferStart, found);
-    m_bufferStart = lineEnd + delimiterSize;
+    lineAfter->assign(data, found);
+    m_bufferStart += found + delimiterSize;
+    m_nextLinePrintable = printable;
     return true;
 }
 
@@ -583,7 +605,9 @@ void Class1::csFindInFile(const std::string& strStringToFind, bool bolIgnoreCase
         at = findText(std::string_view(leftOverData(), leftOverSize()), strStringToFind,
                       bolIgnoreCase);
         bool refilled = false;
-        if (at == std::string::npos && m_BytesLeft > 0) {
+        // Once EndOfFile is set no refill reads, so BytesLeft that a caller wrote after the end
+        // would otherwise keep the search going for ever.
+        if (at == std::string::npos && m_BytesLeft > 0 && !m_EndOfFile) {
             if (leftOverSize() > length)
                 dropLeftOverFront(leftOverSize() - length);
             csFillBuffer();

@@ -130,9 +130,15 @@ private:
     void csDetectDelimiter();
     std::string& previousLine() { return *m_previous; }
     std::string& text() { return *m_text; }
-    std::string& nextLine() { return *m_next; }
-    // The raw line with the clean-up options applied, written into out.
-    void filterInto(std::string& out, std::string_view raw) const;
+    // Whatever takes NextLine through here may change it, so what the short cut knew of it goes.
+    std::string& nextLine() {
+        m_nextLinePrintable = false;
+        return *m_next;
+    }
+    // Whether the clean-up options change the raw line; if they do, the cleaned line is written
+    // into out, which is left alone otherwise. printable: the line is known to hold nothing
+    // outside codes 32 to 126.
+    bool filterInto(std::string& out, std::string_view raw, bool printable) const;
     // csGetALine's steps; fetchFirst takes the line as on the first call, fetching it first.
     void takeLine(bool fetchFirst);
     // csGetALine's steps in the usual case, where they come down to moving a few positions: a
@@ -143,12 +149,20 @@ private:
     const char* leftOverData() const { return m_buffer.data() + m_bufferStart; }
     void dropLeftOverFront(size_t count);
     void admit(size_t count);
+    void removeNulsFromChunk(size_t count);
     void compactBuffer();
     void dropReadAhead();
     void giveReadAheadBack();
     static void releaseReadAhead(void* self, bool giveBack);
     size_t firstFormFeed(size_t from, size_t to);
-    bool hasNul(size_t from, size_t count);
+    // Whether m_buffer[from, from + count) holds a NUL; most refills fall in a stretch already
+    // known to hold none.
+    bool hasNul(size_t from, size_t count) {
+        if (from >= m_nulFreeFrom && from + count <= m_nulFreeTo)
+            return false;
+        return scanForNul(from, count);
+    }
+    bool scanForNul(size_t from, size_t count);
     void forgetFormFeeds() {
         m_formFeedFrom = m_formFeedTo = 0;
         m_formFeedAt = std::string::npos;
@@ -181,16 +195,17 @@ private:
     // While true (inside csGetALine, with no line filter on), the raw line that NextLine holds
     // by the reading steps is in Text instead: it was moved there rather than copied.
     bool m_nextLineInText = false;
+    // Set by the short cut: the raw line in NextLine holds nothing outside codes 32 to 126.
+    bool m_nextLinePrintable = false;
 
     // m_buffer holds, in order: text already split off, LeftOver [m_bufferStart, m_bufferEnd),
-    // a gap left by removed NULs, and the read-ahead [m_readAheadStart, end) taken from channel
-    // m_readAheadChannel but not yet read as far as the reader's state goes. A refill moves
-    // m_bufferEnd over the read-ahead and splitting a line off moves m_bufferStart, so neither
-    // copies the rest of the buffer; the consumed front is dropped only before a fresh read.
+    // and the read-ahead [m_bufferEnd, end) taken from channel m_readAheadChannel but not yet
+    // read as far as the reader's state goes. A refill moves m_bufferEnd over the read-ahead and
+    // splitting a line off moves m_bufferStart, so neither copies the rest of the buffer; the
+    // consumed front is dropped only before a fresh read.
     std::string m_buffer;
     size_t m_bufferStart = 0;
     size_t m_bufferEnd = 0;
-    size_t m_readAheadStart = 0;
     int16_t m_readAheadChannel = 0;
     // Where the form feed scan stands: [m_formFeedFrom, m_formFeedTo) of m_buffer has been
     // scanned, and m_formFeedAt is the first form feed in it (npos if none). Each byte is scanned

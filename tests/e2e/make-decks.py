@@ -5,7 +5,8 @@ own so that the slide shown can be told from one screen pixel. The caller conver
 so that which of two decks is on screen can be told too; on its second slide a black box over the
 centre appears on the first click, so that a click's effect can be told from a change of slide.
 
-    make-decks.py DECK.fodp [OTHER.fodp]"""
+    make-decks.py DECK.fodp [OTHER.fodp]
+    make-decks.py --looping FOLDER"""
 import sys
 
 COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
@@ -61,7 +62,28 @@ def deck(colours, box_on=None):
 """
 
 
-if __name__ == "__main__":
+# Looping decks, saved to loop until stopped with no pause between rounds: loop.fodp, three slides
+# in deck's first colours, for a .pptx; timed-loop.fodp, whose slides move on by themselves after a
+# second each and whose second slide is hidden, so that the show runs 1, 3, 4, 1.
+def looping(colours, timed=False, hidden=()):
+    text = deck(colours)
+    for i in range(1, len(colours) + 1):
+        extra = ('presentation:transition-type="automatic" presentation:duration="PT1S" '
+                 if timed else '') + ('presentation:visibility="hidden" ' if i in hidden else '')
+        text = text.replace(f'style:name="dp{i}" style:family="drawing-page">'
+                            '<style:drawing-page-properties ',
+                            f'style:name="dp{i}" style:family="drawing-page">'
+                            f'<style:drawing-page-properties {extra}')
+    return text.replace('</office:presentation>', '<presentation:settings presentation:endless='
+                        '"true" presentation:pause="PT0S"/></office:presentation>')
+
+
+if __name__ == "__main__" and sys.argv[1] == "--looping":
+    for name, text in [("loop.fodp", looping(COLOURS[:3])),
+                       ("timed-loop.fodp", looping(COLOURS[:4], timed=True, hidden=(2,)))]:
+        with open(f"{sys.argv[2]}/{name}", "w", encoding="utf-8") as out:
+            out.write(text)
+elif __name__ == "__main__":
     for path, text in zip(sys.argv[1:3], [deck(COLOURS), deck(OTHER_COLOURS, box_on=2)]):
         with open(path, "w", encoding="utf-8") as out:
             out.write(text)

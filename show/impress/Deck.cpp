@@ -28,8 +28,14 @@ public:
     void SAL_CALL beginEvent(const Reference<animations::XAnimationNode>&) override {
         m_events->moved();
     }
-    void SAL_CALL paused() override { m_events->moved(); }
-    void SAL_CALL resumed() override { m_events->moved(); }
+    void SAL_CALL paused() override {
+        m_events->setPaused(true);
+        m_events->moved();
+    }
+    void SAL_CALL resumed() override {
+        m_events->setPaused(false);
+        m_events->moved();
+    }
     void SAL_CALL slideTransitionEnded() override {}
     void SAL_CALL slideAnimationsEnded() override { m_events->animationsEnded(); }
     void SAL_CALL slideEnded(sal_Bool) override {}
@@ -108,6 +114,7 @@ Reference<presentation::XSlideShowController> Deck::controller() {
 void Deck::restarting() {
     m_controller.clear();
     events->setRunning(true);
+    events->setPaused(false);
 }
 
 void Deck::place() {

@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <QString>
 #include <vector>
 
@@ -56,6 +55,10 @@ public:
 
     void setRunning(bool running) { m_running = running; }
     bool running() const { return m_running; }
+    // The engine tells of a pause (the end screen, a loop's pause between rounds) before the
+    // call that made it returns, so this is as current as asking it.
+    void setPaused(bool paused) { m_paused = paused; }
+    bool paused() const { return m_paused; }
 
     void moved();
     void animationsEnded();
@@ -67,17 +70,10 @@ public:
 private:
     const std::function<void()> m_notify;
     std::atomic<bool> m_running = false;
+    std::atomic<bool> m_paused = false;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     Count m_count;
-};
-
-// A slide of the running show: its number in the presentation (a custom show, a range or hidden
-// slides make it differ from its position in the show) and, once looked at, whether it has
-// effects that a click plays before the next slide comes.
-struct ShowSlide {
-    int32_t number = 0;
-    std::optional<bool> effects;
 };
 
 struct Deck {
@@ -98,7 +94,9 @@ struct Deck {
     windowsystem::WindowId showWindow = 0;
     bool endless = false;
     bool watchingEnd = false;
-    std::vector<ShowSlide> slides;
+    // The presentation's number of each slide of the show, in the show's order: a custom show, a
+    // range or hidden slides make them differ from the positions.
+    std::vector<int32_t> slideNumbers;
     std::shared_ptr<ShowEvents> events = std::make_shared<ShowEvents>();
 
     // Throws Failure when the show is not running, as far as the show's events tell, without

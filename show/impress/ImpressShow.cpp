@@ -1,11 +1,9 @@
 #include "show/impress/ImpressShow.h"
 
 #include <algorithm>
-#include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
 #include <com/sun/star/awt/SystemDependentXWindow.hpp>
 #include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/document/XEventBroadcaster.hpp>
 #include <com/sun/star/document/XEventListener.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
@@ -64,30 +62,15 @@ private:
     std::shared_ptr<Deck> m_deck;
 };
 
-// Whether the slide at a position of the show has animation effects that a click plays before the
-// next slide comes; asked of the office once a slide.
-bool hasEffects(Deck& deck, const Reference<presentation::XSlideShowController>& controller,
-                sal_Int32 position) {
-    if (position < 0 || position >= sal_Int32(deck.slides.size()))
-        return false;
-    std::optional<bool>& effects = deck.slides[position].effects;
-    if (!effects) {
-        const Reference<animations::XAnimationNodeSupplier> supplier(
-            controller->getSlideByIndex(position), UNO_QUERY);
-        const Reference<container::XEnumerationAccess> root(
-            supplier.is() ? supplier->getAnimationNode() : nullptr, UNO_QUERY);
-        effects = root.is() && root->createEnumeration()->hasMoreElements();
-    }
-    return *effects;
-}
-
 // The presentation's number of the slide at a position of the show.
 int32_t slideNumber(const Deck& deck, sal_Int32 position) {
-    return position < sal_Int32(deck.slides.size()) ? deck.slides[position].number : position + 1;
+    return position < sal_Int32(deck.slideNumbers.size()) ? deck.slideNumbers[position]
+                                                          : position + 1;
 }
 
 // Runs a click's move and waits until the engine reports the effect it started or the slide it
-// brought into view; a click past the last effect of the last slide of a show brings neither.
+// brought into view, which it does before the move returns unless an effect brings the slide; a
+// click back on the first slide brings nothing.
 template <typename Move> void settle(const Deck& deck, Move move) {
     const ShowEvents::Count before = deck.events->count();
     move();
@@ -114,41 +97,34 @@ class ImpressView final : public PpSlideShowView {
 public:
     explicit ImpressView(std::shared_ptr<Deck> deck) : m_deck(std::move(deck)) {}
 
-    // The show engine plays a click's effect and any slide change it brings on its own clock:
-    // gotoNextEffect returns before the slide has changed, so the index read straight after it
-    // is still the old one. A slide without effects changes at once through gotoNextSlide, which
-    // is what the click would do there. Past the last slide a show ends on its end screen; a
-    // looping show starts its next round, at once rather than after its pause.
+    // As a click: the next effect, else the next slide. Past the last slide a show ends on its
+    // end screen; a looping show starts its next round, at once rather than after its pause.
     void Next() override {
         m_deck->office->call([deck = m_deck] {
             const auto controller = deck->controller();
-            if (controller->isPaused()) {
+            if (deck->events->paused()) {
                 if (deck->endless)
                     controller->gotoSlideIndex(0); // between two rounds
                 return; // the end screen: a click there would close the show
             }
-            const sal_Int32 position = controller->getCurrentSlideIndex();
-            if (hasEffects(*deck, controller, position))
-                nextEffect(*deck, controller);
-            else if (deck->endless && position + 1 >= sal_Int32(deck->slides.size()))
+            if (deck->endless &&
+                controller->getCurrentSlideIndex() + 1 >= sal_Int32(deck->slideNumbers.size()))
                 controller->gotoSlideIndex(0);
             else
-                controller->gotoNextSlide();
+                nextEffect(*deck, controller);
         });
     }
     void Previous() override {
         m_deck->office->call([deck = m_deck] {
             const auto controller = deck->controller();
-            const sal_Int32 position = controller->getCurrentSlideIndex();
-            if (controller->isPaused()) {
+            if (deck->events->paused()) {
                 // From the end screen, or a loop's pause, back to the last slide:
                 // gotoPreviousSlide would skip it, as the index still names the last slide there.
+                const sal_Int32 position = controller->getCurrentSlideIndex();
                 controller->resume();
                 controller->gotoSlideIndex(position);
-            } else if (hasEffects(*deck, controller, position)) {
-                settle(*deck, [&] { controller->gotoPreviousEffect(); });
             } else {
-                controller->gotoPreviousSlide();
+                settle(*deck, [&] { controller->gotoPreviousEffect(); });
             }
         });
     }
@@ -160,17 +136,15 @@ public:
                                                            "presentation has slides 1 to %2.")
                                                 .arg(index)
                                                 .arg(deck->count));
-            const auto& slides = deck->slides;
-            const auto found =
-                std::find_if(slides.begin(), slides.end(),
-                             [index](const ShowSlide& s) { return s.number == index; });
-            if (found == slides.end())
+            const auto& numbers = deck->slideNumbers;
+            const auto found = std::find(numbers.begin(), numbers.end(), index);
+            if (found == numbers.end())
                 throw Failure(
                     kImpressName,
                     QStringLiteral("Slide %1 is not part of this slide show.").arg(index));
             if (controller->isPaused())
                 controller->resume();
-            controller->gotoSlideIndex(sal_Int32(found - slides.begin()));
+            controller->gotoSlideIndex(sal_Int32(found - numbers.begin()));
         });
     }
     std::shared_ptr<PpSlide> Slide() override {
@@ -306,13 +280,13 @@ public:
                 try {
                     const auto controller = deck->controller();
                     deck->endless = controller->isEndless();
-                    deck->slides.clear();
+                    deck->slideNumbers.clear();
                     for (sal_Int32 i = 0, n = controller->getSlideCount(); i < n; ++i) {
                         const Reference<beans::XPropertySet> slide(controller->getSlideByIndex(i),
                                                                    UNO_QUERY_THROW);
                         sal_Int16 number = 0;
                         slide->getPropertyValue(ou("Number")) >>= number;
-                        deck->slides.push_back({number, std::nullopt});
+                        deck->slideNumbers.push_back(number);
                     }
                     return true;
                 } catch (const Failure&) {

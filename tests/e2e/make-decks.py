@@ -64,23 +64,22 @@ def deck(colours, box_on=None):
 
 # Looping decks, saved to loop until stopped with no pause between rounds: loop.fodp, three slides
 # in deck's first colours, for a .pptx; timed-loop.fodp, whose slides move on by themselves after a
-# second each and whose second slide is hidden, so that the show runs 1, 3, 4, 1.
-def looping(colours, timed=False, hidden=()):
+# second each, saved to show its custom show of slides 1, 3 and 4.
+def looping(colours, timed=False, custom=None):
     text = deck(colours)
-    for i in range(1, len(colours) + 1):
-        extra = ('presentation:transition-type="automatic" presentation:duration="PT1S" '
-                 if timed else '') + ('presentation:visibility="hidden" ' if i in hidden else '')
-        text = text.replace(f'style:name="dp{i}" style:family="drawing-page">'
-                            '<style:drawing-page-properties ',
-                            f'style:name="dp{i}" style:family="drawing-page">'
-                            f'<style:drawing-page-properties {extra}')
+    if timed:
+        text = text.replace('<style:drawing-page-properties ', '<style:drawing-page-properties '
+                            'presentation:transition-type="automatic" presentation:duration="PT1S" ')
+    show = (f' presentation:show="Kiosk"><presentation:show presentation:name="Kiosk" '
+            f'presentation:pages="{",".join(f"Slide{i}" for i in custom)}"/>'
+            '</presentation:settings>' if custom else '/>')
     return text.replace('</office:presentation>', '<presentation:settings presentation:endless='
-                        '"true" presentation:pause="PT0S"/></office:presentation>')
+                        f'"true" presentation:pause="PT0S"{show}</office:presentation>')
 
 
 if __name__ == "__main__" and sys.argv[1] == "--looping":
     for name, text in [("loop.fodp", looping(COLOURS[:3])),
-                       ("timed-loop.fodp", looping(COLOURS[:4], timed=True, hidden=(2,)))]:
+                       ("timed-loop.fodp", looping(COLOURS[:4], timed=True, custom=(1, 3, 4)))]:
         with open(f"{sys.argv[2]}/{name}", "w", encoding="utf-8") as out:
             out.write(text)
 elif __name__ == "__main__":

@@ -118,8 +118,11 @@ private slots:
         QVERIFY(rect.has_value());
         QCOMPARE(*rect, kSecondDisplay);
         QVERIFY(showing(1));
-        // The control window still answers.
+        // The control window still answers, and has the keyboard back from the new show window.
         QVERIFY(m_window->isVisible());
+        find("txtGotoSlide")->setFocus();
+        e2e::pressKey("7");
+        QTRY_COMPARE(find("txtGotoSlide")->text(), QStringLiteral("7"));
 
         m_box.texts.clear();
         const qint64 warm = timedClick("cmdLoadShow");
@@ -254,7 +257,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("3"), 3000);
         QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("1"), 1500);
         QVERIFY(showing(1));
-        // This one moves by its own timings, round and round, past its hidden second slide.
+        // This one moves by its own timings, round and round its custom show of slides 1, 3 and 4.
         find("Text1")->setText(QStringLiteral("1000"));
         m_prompt.answer = e2e::deck(QStringLiteral("timed-loop.odp"));
         timedClick("cmdLoadShow");

@@ -84,8 +84,8 @@ ShowEvents::Count ShowEvents::waitFor(Count since, bool orAnimationEnd,
 }
 
 void Deck::checkRunning() const {
-    // A connection that is spent fails every call at once, with its own reason.
-    if (office->spent())
+    // A closed connection fails every call at once, with its own reason.
+    if (office->closed())
         office->call([] {});
     if (!events->running())
         throw platform::Failure(kImpressName, kNotRunning);

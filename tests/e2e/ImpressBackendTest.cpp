@@ -101,25 +101,6 @@ TEST_F(ImpressBackend, PlacesTheShowOnTheSecondDisplayWithoutFrameOrBars) {
     EXPECT_EQ(s_show.pres->Application()->ActivePresentation()->Slides()->Item(1)->SlideIndex(), 1);
 }
 
-TEST_F(ImpressBackend, MovesAsAClickWould) {
-    auto window = s_show.pres->SlideShowWindow();
-    window->Activate();
-    window->View()->GotoSlide(1, true);
-    expectSlide(s_show, 1);
-    s_show.pres->SlideShowWindow()->View()->Next();
-    expectSlide(s_show, 2);
-    s_show.pres->SlideShowWindow()->View()->Next();
-    expectSlide(s_show, 3);
-    s_show.pres->SlideShowWindow()->View()->Previous();
-    expectSlide(s_show, 2);
-    s_show.pres->SlideShowWindow()->View()->GotoSlide(4, true);
-    expectSlide(s_show, 4);
-    // Previous on the first slide stays there.
-    s_show.pres->SlideShowWindow()->View()->GotoSlide(1, true);
-    s_show.pres->SlideShowWindow()->View()->Previous();
-    expectSlide(s_show, 1);
-}
-
 TEST_F(ImpressBackend, RefusesSlidesOutsideThePresentation) {
     auto view = s_show.pres->SlideShowWindow()->View();
     view->GotoSlide(2, true);

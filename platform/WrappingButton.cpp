@@ -1,5 +1,6 @@
 #include "platform/WrappingButton.h"
 
+#include <QShortcutEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -37,6 +38,17 @@ void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
                        style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
     }
     painter.drawItemText(area, textFlags(), palette(), isEnabled(), text(), QPalette::ButtonText);
+}
+
+bool WrappingButton::event(QEvent* event) {
+    // Qt plays an access key's click as a press held for a tenth of a second, and only then
+    // clicks: the control window's moves would come that much later than a mouse click's.
+    if (event->type() == QEvent::Shortcut && isEnabled() &&
+        !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+        click();
+        return true;
+    }
+    return QPushButton::event(event);
 }
 
 } // namespace platform

@@ -2,7 +2,7 @@
 // were drawn with long captions whose runs of spaces break them in two (the display numbers
 // window's file buttons, the control window's buttons); QPushButton draws its text on one line only
 // and would cut them off. Everything but the caption is the style's ordinary push button, and an
-// '&' in the caption still marks the access key.
+// '&' in the caption still marks the access key, which clicks the button at once.
 #pragma once
 
 #include <QPushButton>
@@ -22,6 +22,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 };
 
 } // namespace platform

@@ -1,17 +1,25 @@
 // One opened presentation and the window its show runs in, shared by every object of the
 // presentation-program interface that reaches it, with the small helpers the backend's files share.
-// The members are set while the deck is opened and used on the office's worker afterwards.
+// The members are set while the deck is opened and its show started, and used on the office's
+// worker afterwards; only ShowEvents is also reached from the office's callback threads.
 #pragma once
 
 #include "show/impress/Office.h"
+#include "show/impress/WindowSystem.h"
 
+#include <atomic>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XFrame2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/presentation/XSlideShowController.hpp>
+#include <com/sun/star/presentation/XSlideShowListener.hpp>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <QString>
+#include <vector>
 
 namespace show::impress {
 
@@ -31,6 +39,43 @@ inline css::beans::PropertyValue property(const char* name, css::uno::Any value)
     return result;
 }
 
+// What the running show reports as it goes, passed on from the office's callback threads: whether
+// it runs, and counts of the moves seen (a slide coming into view, an effect starting, the show
+// pausing) and of the ends of a slide's animations, which a move of our own can wait on, with the
+// application's slide-show event. Holds nothing of the office.
+class ShowEvents {
+public:
+    struct Count {
+        uint64_t moves = 0;
+        uint64_t animationEnds = 0;
+    };
+
+    // notify runs on a callback thread at every move; it must return at once.
+    explicit ShowEvents(std::function<void()> notify = {}) : m_notify(std::move(notify)) {}
+
+    void setRunning(bool running) { m_running = running; }
+    bool running() const { return m_running; }
+    // The engine tells of a pause (the end screen, a loop's pause between rounds) before the
+    // call that made it returns, so this is as current as asking it.
+    void setPaused(bool paused) { m_paused = paused; }
+    bool paused() const { return m_paused; }
+
+    void moved();
+    void animationsEnded();
+    Count count() const;
+    // Waits until a move, or also an end of animations if asked, is seen after since, or until
+    // timeout; returns the count then.
+    Count waitFor(Count since, bool orAnimationEnd, std::chrono::milliseconds timeout) const;
+
+private:
+    const std::function<void()> m_notify;
+    std::atomic<bool> m_running = false;
+    std::atomic<bool> m_paused = false;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    Count m_count;
+};
+
 struct Deck {
     std::shared_ptr<Office> office;
     css::uno::Reference<css::lang::XComponent> document;
@@ -42,11 +87,33 @@ struct Deck {
     float top = kInitialTop;
     float width = kInitialWidth;
 
+    // The window that had the keyboard as the deck was opened: the operator's, given back once
+    // the show runs.
+    windowsystem::WindowId operatorFocus = 0;
+    // Set as the show starts.
+    windowsystem::WindowId showWindow = 0;
+    bool endless = false;
+    bool watchingEnd = false;
+    // The presentation's number of each slide of the show, in the show's order: a custom show, a
+    // range or hidden slides make them differ from the positions.
+    std::vector<int32_t> slideNumbers;
+    std::shared_ptr<ShowEvents> events = std::make_shared<ShowEvents>();
+
+    // Throws Failure when the show is not running, as far as the show's events tell, without
+    // asking the office.
+    void checkRunning() const;
     // The running show's controller; throws Failure when the show is not running. Runs on the
     // office's worker.
-    css::uno::Reference<css::presentation::XSlideShowController> controller() const;
-    // Moves the show window to left, top and width.
+    css::uno::Reference<css::presentation::XSlideShowController> controller();
+    // Forgets the show's controller, for a show about to start anew. Runs on the office's worker.
+    void restarting();
+    // Moves the show window to left, top and width, within the display it starts on.
     void place();
+
+private:
+    // The controller last found, with our listener on it.
+    css::uno::Reference<css::presentation::XSlideShowController> m_controller;
+    css::uno::Reference<css::presentation::XSlideShowListener> m_listener;
 };
 
 } // namespace show::impress

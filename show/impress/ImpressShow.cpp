@@ -1,12 +1,18 @@
 #include "show/impress/ImpressShow.h"
 
-#include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
-#include <com/sun/star/awt/XTopWindow.hpp>
-#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <algorithm>
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/document/XEventBroadcaster.hpp>
+#include <com/sun/star/document/XEventListener.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/presentation/XPresentation2.hpp>
 #include <com/sun/star/presentation/XPresentationSupplier.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <cppuhelper/implbase1.hxx>
+#include <mutex>
 #include <thread>
 
 namespace show::impress {
@@ -46,9 +52,8 @@ public:
         return std::make_shared<ImpressSlide>(index);
     }
     int32_t Count() override {
-        return m_deck->office->call([this] {
-            const Reference<drawing::XDrawPagesSupplier> supplier(m_deck->document,
-                                                                  UNO_QUERY_THROW);
+        return m_deck->office->call([deck = m_deck] {
+            const Reference<drawing::XDrawPagesSupplier> supplier(deck->document, UNO_QUERY_THROW);
             return static_cast<int32_t>(supplier->getDrawPages()->getCount());
         });
     }
@@ -57,88 +62,103 @@ private:
     std::shared_ptr<Deck> m_deck;
 };
 
-// Whether the slide now shown has animation effects that a click would play before the next
-// slide comes.
-bool hasEffects(const Reference<presentation::XSlideShowController>& controller) {
-    const Reference<animations::XAnimationNodeSupplier> supplier(controller->getCurrentSlide(),
-                                                                 UNO_QUERY);
-    if (!supplier.is())
-        return false;
-    const Reference<container::XEnumerationAccess> root(supplier->getAnimationNode(), UNO_QUERY);
-    return root.is() && root->createEnumeration()->hasMoreElements();
+// The presentation's number of the slide at a position of the show.
+int32_t slideNumber(const Deck& deck, sal_Int32 position) {
+    return position < sal_Int32(deck.slideNumbers.size()) ? deck.slideNumbers[position]
+                                                          : position + 1;
+}
+
+// Runs a click's move and waits until the engine reports the effect it started or the slide it
+// brought into view, which it does before the move returns unless an effect brings the slide; a
+// click back on the first slide brings nothing.
+template <typename Move> void settle(const Deck& deck, Move move) {
+    const ShowEvents::Count before = deck.events->count();
+    move();
+    deck.events->waitFor(before, false, std::chrono::milliseconds(300));
+}
+
+// The next click: its effect, or the next slide once the slide's effects have all played. The
+// engine of a show window that is not the keyboard's only takes note of an effect's end at the
+// next click, which then only ends the slide's animations: a second click goes on, as the
+// operator's one click would.
+void nextEffect(const Deck& deck, const Reference<presentation::XSlideShowController>& controller) {
+    using std::chrono::milliseconds;
+    const ShowEvents::Count before = deck.events->count();
+    controller->gotoNextEffect();
+    ShowEvents::Count after = deck.events->waitFor(before, true, milliseconds(300));
+    if (after.moves != before.moves || after.animationEnds == before.animationEnds)
+        return;
+    after = deck.events->waitFor(after, false, milliseconds(50));
+    if (after.moves == before.moves)
+        settle(deck, [&] { controller->gotoNextEffect(); });
 }
 
 class ImpressView final : public PpSlideShowView {
 public:
     explicit ImpressView(std::shared_ptr<Deck> deck) : m_deck(std::move(deck)) {}
 
-    // The show engine plays a click's effect and any slide change it brings on its own clock:
-    // gotoNextEffect returns before the slide has changed, so the index read straight after it
-    // is still the old one. A slide without effects changes at once through gotoNextSlide, which
-    // is what the click would do there; past the last slide both lead to the show's end screen.
+    // As a click: the next effect, else the next slide. Past the last slide a show ends on its
+    // end screen; a looping show starts its next round, at once rather than after its pause.
     void Next() override {
-        m_deck->office->call([this] {
-            const auto controller = m_deck->controller();
-            if (controller->isPaused())
+        m_deck->office->call([deck = m_deck] {
+            const auto controller = deck->controller();
+            if (deck->events->paused()) {
+                if (deck->endless)
+                    controller->gotoSlideIndex(0); // between two rounds
                 return; // the end screen: a click there would close the show
-            if (hasEffects(controller))
-                settle(controller, [&] { controller->gotoNextEffect(); });
+            }
+            if (deck->endless &&
+                controller->getCurrentSlideIndex() + 1 >= sal_Int32(deck->slideNumbers.size()))
+                controller->gotoSlideIndex(0);
             else
-                controller->gotoNextSlide();
+                nextEffect(*deck, controller);
         });
     }
     void Previous() override {
-        m_deck->office->call([this] {
-            const auto controller = m_deck->controller();
-            if (controller->isPaused()) {
-                // From the end screen back to the last slide: gotoPreviousSlide would skip it,
-                // as the index still names the last slide there.
-                const sal_Int32 last = controller->getCurrentSlideIndex();
+        m_deck->office->call([deck = m_deck] {
+            const auto controller = deck->controller();
+            if (deck->events->paused()) {
+                // From the end screen, or a loop's pause, back to the last slide:
+                // gotoPreviousSlide would skip it, as the index still names the last slide there.
+                const sal_Int32 position = controller->getCurrentSlideIndex();
                 controller->resume();
-                controller->gotoSlideIndex(last);
-            } else if (hasEffects(controller)) {
-                settle(controller, [&] { controller->gotoPreviousEffect(); });
+                controller->gotoSlideIndex(position);
             } else {
-                controller->gotoPreviousSlide();
+                settle(*deck, [&] { controller->gotoPreviousEffect(); });
             }
         });
     }
     void GotoSlide(int32_t index, bool /*resetSlide: a slide is always entered afresh*/) override {
-        m_deck->office->call([this, index] {
-            const auto controller = m_deck->controller();
-            const int32_t count = controller->getSlideCount();
-            if (index < 1 || index > count)
+        m_deck->office->call([deck = m_deck, index] {
+            const auto controller = deck->controller();
+            if (index < 1 || index > deck->count)
                 throw Failure(kImpressName, QStringLiteral("There is no slide %1: the "
                                                            "presentation has slides 1 to %2.")
                                                 .arg(index)
-                                                .arg(count));
+                                                .arg(deck->count));
+            const auto& numbers = deck->slideNumbers;
+            const auto found = std::find(numbers.begin(), numbers.end(), index);
+            if (found == numbers.end())
+                throw Failure(
+                    kImpressName,
+                    QStringLiteral("Slide %1 is not part of this slide show.").arg(index));
             if (controller->isPaused())
                 controller->resume();
-            controller->gotoSlideIndex(index - 1);
+            controller->gotoSlideIndex(sal_Int32(found - numbers.begin()));
         });
     }
     std::shared_ptr<PpSlide> Slide() override {
-        return m_deck->office->call([this] {
-            const auto controller = m_deck->controller();
-            const int32_t index = controller->getCurrentSlideIndex();
-            if (controller->isPaused() || index < 0)
+        return m_deck->office->call([deck = m_deck] {
+            const auto controller = deck->controller();
+            const sal_Int32 position = controller->getCurrentSlideIndex();
+            // A looping show's pause between rounds still has its last slide.
+            if (position < 0 || (!deck->endless && controller->isPaused()))
                 throw Failure(kImpressName, kNotInView);
-            return std::make_shared<ImpressSlide>(index + 1);
+            return std::make_shared<ImpressSlide>(slideNumber(*deck, position));
         });
     }
 
 private:
-    // Gives the engine a moment to turn the effect into a slide change, if it brings one.
-    template <typename Move>
-    static void settle(const Reference<presentation::XSlideShowController>& controller, Move move) {
-        const sal_Int32 before = controller->getCurrentSlideIndex();
-        move();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        while (controller->getCurrentSlideIndex() == before &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-
     std::shared_ptr<Deck> m_deck;
 };
 
@@ -153,16 +173,9 @@ public:
     float Width() override { return m_deck->width; }
     void setWidth(float points) override { set(m_deck->width, points); }
 
-    void Activate() override {
-        m_deck->office->call([this] {
-            m_deck->controller();
-            const Reference<awt::XTopWindow> top(m_deck->window, UNO_QUERY);
-            if (top.is())
-                top->toFront();
-            m_deck->frame->activate();
-            m_deck->window->setFocus();
-        });
-    }
+    // Forward on its display, and the keyboard stays where the operator has it: typing into the
+    // control window goes on while the timer moves the show.
+    void Activate() override { windowsystem::raise(m_deck->showWindow); }
     std::shared_ptr<PpSlideShowView> View() override {
         return std::make_shared<ImpressView>(m_deck);
     }
@@ -176,36 +189,85 @@ private:
     std::shared_ptr<Deck> m_deck;
 };
 
+// A show in a window ends by giving the window back to the document's editing view, which would
+// then face the audience. The window is hidden instead, whatever ended the show. The office calls
+// this on its own thread while it ends the show and waits for the answer; the bridge runs the
+// call to hide the window on that very thread, so it is done before the editing view is drawn.
+class HideWhenTheShowEnds final : public cppu::WeakImplHelper1<document::XEventListener> {
+public:
+    HideWhenTheShowEnds(Reference<awt::XWindow> window, std::shared_ptr<ShowEvents> events)
+        : m_window(std::move(window)), m_events(std::move(events)) {}
+
+    void SAL_CALL notifyEvent(const document::EventObject& event) override {
+        if (event.EventName != "OnEndPresentation")
+            return;
+        m_events->setRunning(false);
+        m_events->moved();
+        Reference<awt::XWindow> window;
+        {
+            std::lock_guard lock(m_mutex);
+            window = m_window;
+        }
+        try {
+            if (window.is())
+                window->setVisible(false);
+        } catch (const uno::Exception&) {
+        }
+    }
+    void SAL_CALL disposing(const lang::EventObject&) override {
+        m_events->setRunning(false);
+        std::lock_guard lock(m_mutex);
+        m_window.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    Reference<awt::XWindow> m_window;
+    const std::shared_ptr<ShowEvents> m_events;
+};
+
+Reference<presentation::XPresentation2> presentationOf(const Deck& deck) {
+    const Reference<presentation::XPresentationSupplier> supplier(deck.document, UNO_QUERY_THROW);
+    return Reference<presentation::XPresentation2>(supplier->getPresentation(), UNO_QUERY_THROW);
+}
+
 class ImpressSettings final : public PpSlideShowSettings {
 public:
     explicit ImpressSettings(std::shared_ptr<Deck> deck) : m_deck(std::move(deck)) {}
 
     std::shared_ptr<PpSlideShowWindow> Run() override {
         Office& office = *m_deck->office;
+        const std::shared_ptr<Deck>& deck = m_deck;
         office.call(
-            [this] {
-                const Reference<presentation::XPresentationSupplier> supplier(m_deck->document,
-                                                                              UNO_QUERY_THROW);
-                const Reference<presentation::XPresentation2> show(supplier->getPresentation(),
-                                                                   UNO_QUERY_THROW);
+            [deck] {
+                const Reference<presentation::XPresentation2> show = presentationOf(*deck);
                 // In a window of its own, not full screen: only a window can be put on the
-                // pixels Load Show asks for. Slide timings of the file do not advance it: the
-                // operator and the timer do.
+                // pixels Load Show asks for; and behind the control window. Everything else
+                // (looping, the pause between rounds, the slides' own timings, a custom show or
+                // a range of slides) is as the deck was saved.
                 show->setPropertyValue(ou("IsFullScreen"), Any(false));
                 show->setPropertyValue(ou("IsAlwaysOnTop"), Any(false));
-                show->setPropertyValue(ou("IsEndless"), Any(false));
-                show->setPropertyValue(ou("IsAutomatic"), Any(false));
-                show->setPropertyValue(ou("StartWithNavigator"), Any(false));
-                show->setPropertyValue(ou("UsePen"), Any(false));
-                show->setPropertyValue(ou("IsTransitionOnClick"), Any(true));
-                show->setPropertyValue(ou("AllowAnimations"), Any(true));
-                show->setPropertyValue(ou("CustomShow"), Any(rtl::OUString()));
-                show->setPropertyValue(ou("FirstPage"), Any(rtl::OUString()));
-                m_deck->window->setVisible(true);
-                // Over the windows of earlier shows, which are left running.
-                const Reference<awt::XTopWindow> top(m_deck->window, UNO_QUERY);
-                if (top.is())
-                    top->toFront();
+                if (!deck->watchingEnd) {
+                    // The office tells of a show's start and end only to the older kind of
+                    // document listener (XDocumentEventListener never hears of them).
+                    const Reference<document::XEventBroadcaster> events(deck->document,
+                                                                        UNO_QUERY_THROW);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+                    events->addEventListener(new HideWhenTheShowEnds(deck->window, deck->events));
+#pragma GCC diagnostic pop
+                    deck->watchingEnd = true;
+                }
+                // A show that runs already ends first, hiding its window as any end does.
+                if (show->isRunning())
+                    show->end();
+                deck->restarting();
+                deck->window->setVisible(true);
+                const Reference<awt::XSystemDependentWindowPeer> peer(deck->window, UNO_QUERY);
+                awt::SystemDependentXWindow handle;
+                if (peer.is() &&
+                    (peer->getWindowHandle({}, lang::SystemDependent::SYSTEM_XWINDOW) >>= handle))
+                    deck->showWindow = windowsystem::WindowId(handle.WindowHandle);
                 show->start();
             },
             kLoadTimeout);
@@ -214,14 +276,22 @@ public:
         // The controller comes a moment after start() returns.
         const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;
         for (;;) {
-            const bool ready = office.call([this] {
-                const Reference<presentation::XPresentationSupplier> supplier(m_deck->document,
-                                                                              UNO_QUERY_THROW);
-                const Reference<presentation::XPresentation2> show(supplier->getPresentation(),
+            const bool ready = office.call([deck] {
+                try {
+                    const auto controller = deck->controller();
+                    deck->endless = controller->isEndless();
+                    deck->slideNumbers.clear();
+                    for (sal_Int32 i = 0, n = controller->getSlideCount(); i < n; ++i) {
+                        const Reference<beans::XPropertySet> slide(controller->getSlideByIndex(i),
                                                                    UNO_QUERY_THROW);
-                const Reference<presentation::XSlideShowController> controller =
-                    show->getController();
-                return controller.is() && controller->isRunning();
+                        sal_Int16 number = 0;
+                        slide->getPropertyValue(ou("Number")) >>= number;
+                        deck->slideNumbers.push_back(number);
+                    }
+                    return true;
+                } catch (const Failure&) {
+                    return false;
+                }
             });
             if (ready)
                 break;
@@ -234,12 +304,19 @@ public:
 
         // The show's settings are document properties: left modified, the office would ask
         // whether to save them when it quits.
-        office.call([this] {
-            const Reference<util::XModifiable> modifiable(m_deck->document, UNO_QUERY);
+        office.call([deck] {
+            const Reference<util::XModifiable> modifiable(deck->document, UNO_QUERY);
             if (modifiable.is())
                 modifiable->setModified(false);
         });
-        return std::make_shared<ImpressShowWindow>(m_deck);
+        // The window manager gave the new window the keyboard; the operator gets it back. Then the
+        // window goes over those of earlier shows, which are left running: the window manager
+        // lowers a window that loses the keyboard.
+        windowsystem::waitUntilShown(deck->showWindow, kCallTimeout);
+        if (deck->operatorFocus && windowsystem::focus() != deck->operatorFocus)
+            windowsystem::setFocus(deck->operatorFocus);
+        windowsystem::raise(deck->showWindow);
+        return std::make_shared<ImpressShowWindow>(deck);
     }
 
 private:

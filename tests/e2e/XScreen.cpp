@@ -3,26 +3,53 @@
 #include <csignal>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QThread>
+#include <X11/extensions/XTest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace e2e {
 
 namespace {
 
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000))
-        process.kill();
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
+Display* display() {
+    static Display* const connection = XOpenDisplay(nullptr);
+    return connection;
 }
 
 template <typename Done> void poll(std::chrono::milliseconds timeout, Done done) {
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (!done() && std::chrono::steady_clock::now() < until)
-        QThread::msleep(50);
+        QThread::msleep(20);
+}
+
+// The topmost viewable top-level window whose name contains part: the window manager's frames
+// are the root's children, bottom first, with the named client window inside.
+Window findWindow(Window parent, const QString& part, bool topLevel = true) {
+    Window root = 0;
+    Window ignored = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display(), parent, &root, &ignored, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned i = count; i-- > 0 && !found;) {
+        XWindowAttributes attributes;
+        if (topLevel && (!XGetWindowAttributes(display(), children[i], &attributes) ||
+                         attributes.map_state != IsViewable))
+            continue;
+        char* name = nullptr;
+        if (XFetchName(display(), children[i], &name) && name) {
+            if (QString::fromUtf8(name).contains(part))
+                found = children[i];
+            XFree(name);
+        }
+        if (!found)
+            found = findWindow(children[i], part, false);
+    }
+    if (children)
+        XFree(children);
+    return found;
 }
 
 } // namespace
@@ -36,14 +63,15 @@ QString deck(const QString& name) {
 }
 
 QColor pixelAt(QPoint point) {
-    const QString text =
-        run(QStringLiteral("import"),
-            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
-             QStringLiteral("1x1+%1+%2").arg(point.x()).arg(point.y()), QStringLiteral("-depth"),
-             QStringLiteral("8"), QStringLiteral("txt:-")});
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("#([0-9A-Fa-f]{6})")).match(text);
-    return match.hasMatch() ? QColor(QLatin1Char('#') + match.captured(1)) : QColor();
+    XImage* image = XGetImage(display(), DefaultRootWindow(display()), point.x(), point.y(), 1, 1,
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    const QColor result((pixel & image->red_mask) >> 16, (pixel & image->green_mask) >> 8,
+                        pixel & image->blue_mask);
+    XDestroyImage(image);
+    return result;
 }
 
 bool sameColour(const QColor& a, const QColor& b) {
@@ -58,19 +86,15 @@ QColor waitForColour(QPoint point, const QColor& colour, std::chrono::millisecon
 }
 
 std::optional<QRect> windowRect(const QString& part) {
-    // Lines of the tree read: 0x400007 "name": ("class" "Class")  1024x768+0+0  +1025+0
-    const QString tree =
-        run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    static const QRegularExpression line(
-        QStringLiteral("^\\s*0x[0-9a-f]+ \"(.*)\":.*\\s(\\d+)x(\\d+)[+-]-?\\d+[+-]-?\\d+\\s+"
-                       "([+-]-?\\d+)([+-]-?\\d+)\\s*$"));
-    for (const QString& text : tree.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch match = line.match(text);
-        if (match.hasMatch() && match.captured(1).contains(part))
-            return QRect(match.captured(4).toInt(), match.captured(5).toInt(),
-                         match.captured(2).toInt(), match.captured(3).toInt());
-    }
-    return std::nullopt;
+    const Window window = findWindow(DefaultRootWindow(display()), part);
+    XWindowAttributes attributes;
+    if (!window || !XGetWindowAttributes(display(), window, &attributes))
+        return std::nullopt;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
 }
 
 std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted,
@@ -78,6 +102,28 @@ std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted,
     std::optional<QRect> seen;
     poll(timeout, [&] { return (seen = windowRect(part)) && *seen == wanted; });
     return seen;
+}
+
+bool focusWindow(const QString& part) {
+    const Window window = findWindow(DefaultRootWindow(display()), part);
+    if (window) {
+        XSetInputFocus(display(), window, RevertToParent, CurrentTime);
+        XSync(display(), False);
+    }
+    return window;
+}
+
+void pressKey(const char* name, bool alt) {
+    Display* const d = display();
+    const KeyCode key = XKeysymToKeycode(d, XStringToKeysym(name));
+    const KeyCode altKey = XKeysymToKeycode(d, XStringToKeysym("Alt_L"));
+    if (alt)
+        XTestFakeKeyEvent(d, altKey, True, 0);
+    XTestFakeKeyEvent(d, key, True, 0);
+    XTestFakeKeyEvent(d, key, False, 0);
+    if (alt)
+        XTestFakeKeyEvent(d, altKey, False, 0);
+    XSync(d, False);
 }
 
 QList<qint64> officePids() {

@@ -5,7 +5,8 @@ own so that the slide shown can be told from one screen pixel. The caller conver
 so that which of two decks is on screen can be told too; on its second slide a black box over the
 centre appears on the first click, so that a click's effect can be told from a change of slide.
 
-    make-decks.py DECK.fodp [OTHER.fodp]"""
+    make-decks.py DECK.fodp [OTHER.fodp]
+    make-decks.py --looping FOLDER"""
 import sys
 
 COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
@@ -61,7 +62,27 @@ def deck(colours, box_on=None):
 """
 
 
-if __name__ == "__main__":
+# Looping decks, saved to loop until stopped with no pause between rounds: loop.fodp, three slides
+# in deck's first colours, for a .pptx; timed-loop.fodp, whose slides move on by themselves after a
+# second each, saved to show its custom show of slides 1, 3 and 4.
+def looping(colours, timed=False, custom=None):
+    text = deck(colours)
+    if timed:
+        text = text.replace('<style:drawing-page-properties ', '<style:drawing-page-properties '
+                            'presentation:transition-type="automatic" presentation:duration="PT1S" ')
+    show = (f' presentation:show="Kiosk"><presentation:show presentation:name="Kiosk" '
+            f'presentation:pages="{",".join(f"Slide{i}" for i in custom)}"/>'
+            '</presentation:settings>' if custom else '/>')
+    return text.replace('</office:presentation>', '<presentation:settings presentation:endless='
+                        f'"true" presentation:pause="PT0S"{show}</office:presentation>')
+
+
+if __name__ == "__main__" and sys.argv[1] == "--looping":
+    for name, text in [("loop.fodp", looping(COLOURS[:3])),
+                       ("timed-loop.fodp", looping(COLOURS[:4], timed=True, custom=(1, 3, 4)))]:
+        with open(f"{sys.argv[2]}/{name}", "w", encoding="utf-8") as out:
+            out.write(text)
+elif __name__ == "__main__":
     for path, text in zip(sys.argv[1:3], [deck(COLOURS), deck(OTHER_COLOURS, box_on=2)]):
         with open(path, "w", encoding="utf-8") as out:
             out.write(text)

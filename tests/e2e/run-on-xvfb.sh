@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs one end-to-end test program on a virtual X server: one 2048 x 768 screen standing for two
-# 1024 x 768 displays side by side, with openbox as its window manager. Generates the test decks
-# with the office, gives the program a private cache folder (so the office it starts has a profile
-# and a pipe of its own) and, whatever happens, stops the X server, the window manager and every
-# office process started under that folder afterwards.
+# 1024 x 768 displays side by side (QUENVAR_E2E_SCREEN gives another size, such as 3840x1080),
+# black where no window is, with openbox as its window manager. Generates the test decks with the
+# office, gives the program a private cache folder (so the office it starts has a profile and a
+# pipe of its own) and, whatever happens, stops the X server, the window manager and every office
+# process started under that folder afterwards.
 #
 #   run-on-xvfb.sh PROGRAM [ARGS...]
 # The program finds the decks and its folder in QUENVAR_E2E_DIR.
@@ -41,7 +42,7 @@ wait_for() { # seconds, command...
 }
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 2048x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${QUENVAR_E2E_SCREEN:-2048x768}x24" -br -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 wait_for 15 test -s "$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
@@ -69,6 +70,11 @@ head -c 4000 "$work/deck.pptx" >"$work/damaged.pptx"
 printf 'This is not a presentation.\n' >"$work/notes.txt"
 cp "$work/deck.ppt" "$work/deck.pps"
 cp "$work/deck.pptx" "$work/Vortrag #1, 100% Größe.pptx"
+
+# Looping decks: one kept as .pptx, one as .odp with its own slide timings.
+python3 "$here/make-decks.py" --looping "$work" || exit 1
+convert_deck pptx loop.fodp
+convert_deck odp timed-loop.fodp
 
 export QUENVAR_E2E_DIR=$work
 export XDG_CACHE_HOME=$work/cache

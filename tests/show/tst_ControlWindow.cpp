@@ -80,7 +80,8 @@ void tst_ControlWindow::accessKeys() {
         QTRY_VERIFY(f.window->frmScreen().window() && f.window->frmScreen().window()->isVisible());
         f.window->frmScreen().Unload();
     } else {
-        QTRY_VERIFY2(f.office.calls.contains(expected), qPrintable(f.office.calls.join(", ")));
+        // An access key clicks its button at once.
+        QVERIFY2(f.office.calls.contains(expected), qPrintable(f.office.calls.join(", ")));
     }
 }
 

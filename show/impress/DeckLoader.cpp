@@ -109,25 +109,15 @@ void showWithoutEditingParts(Office& office, Deck& deck) {
 // not know what the file is. Throws Failure for a document of another kind: loaded, a text file
 // would stop the office behind its import dialog.
 rtl::OUString presentationFilter(Office& office, const rtl::OUString& url,
-                                 const Reference<task::XInteractionHandler>& handler,
                                  const QString& fileName) {
     const Reference<lang::XMultiComponentFactory> factory = office.context()->getServiceManager();
     const Reference<document::XTypeDetection> detection(
         factory->createInstanceWithContext(ou("com.sun.star.document.TypeDetection"),
                                            office.context()),
         UNO_QUERY_THROW);
-    const beans::PropertyValue plain[] = {property("URL", Any(url))};
-    Sequence<beans::PropertyValue> descriptor(plain, 1);
-    rtl::OUString type = detection->queryTypeByDescriptor(descriptor, true);
-    // Unknown: asked again with the handler, which learns whether the office wanted a password
-    // (an encrypted OOXML deck is one). Not the first time: given a handler, the office asks
-    // which filter to use for files it knows by name only, such as a text file.
-    if (type.isEmpty()) {
-        const beans::PropertyValue asking[] = {property("URL", Any(url)),
-                                               property("InteractionHandler", Any(handler))};
-        descriptor = Sequence<beans::PropertyValue>(asking, 2);
-        type = detection->queryTypeByDescriptor(descriptor, true);
-    }
+    Sequence<beans::PropertyValue> descriptor(1);
+    descriptor.getArray()[0] = property("URL", Any(url));
+    const rtl::OUString type = detection->queryTypeByDescriptor(descriptor, true);
     if (type.isEmpty())
         return {};
 
@@ -198,9 +188,9 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
     auto job = [office, deck, url, answers, damaged, locked, fileName,
                 windowName = toOUString(kShowWindowTitlePrefix + info.fileName())] {
         const Reference<task::XInteractionHandler> handler(answers.get());
-        const rtl::OUString filter = presentationFilter(*office, url, handler, fileName);
+        const rtl::OUString filter = presentationFilter(*office, url, fileName);
         if (filter.isEmpty())
-            throw Failure(kImpressName, answers->askedForPassword() ? locked : damaged);
+            throw Failure(kImpressName, damaged);
         deck->frame = makeFrame(*office, &deck->window);
         const beans::PropertyValue argumentList[] = {
             property("FilterName", Any(filter)),

@@ -1,13 +1,17 @@
 #include "show/impress/DeckLoader.h"
 
+#include "show/impress/DeckCheck.h"
 #include "show/impress/ImpressApplication.h"
+#include "show/impress/QuietInteraction.h"
 #include "show/impress/ShowPlacement.h"
 
+#include <com/sun/star/awt/PosSize.hpp>
 #include <com/sun/star/awt/Toolkit.hpp>
 #include <com/sun/star/awt/WindowAttribute.hpp>
 #include <com/sun/star/awt/WindowClass.hpp>
 #include <com/sun/star/awt/WindowDescriptor.hpp>
 #include <com/sun/star/awt/XToolkit2.hpp>
+#include <com/sun/star/awt/XToolkitExperimental.hpp>
 #include <com/sun/star/awt/XVclWindowPeer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
@@ -22,12 +26,15 @@
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XLayoutManager.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/presentation/XPresentationSupplier.hpp>
 #include <com/sun/star/ui/XSidebarProvider.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <QFileInfo>
 #include <QUrl>
+#include <rtl/ref.hxx>
 
 namespace show::impress {
 
@@ -43,7 +50,7 @@ namespace {
 
 // The frame the document opens in: an undecorated window of its own, so that no title bar or
 // border of the window manager sits on the second display, and so that the show can be placed by
-// the pixel. It stays hidden until the show starts.
+// the pixel.
 Reference<frame::XFrame2> makeFrame(Office& office, Reference<awt::XWindow>* window) {
     const Reference<awt::XToolkit2> toolkit = awt::Toolkit::create(office.context());
     awt::WindowDescriptor descriptor;
@@ -79,6 +86,23 @@ void hideEditingParts(const Reference<frame::XFrame2>& frame) {
         if (sidebar.is())
             sidebar->setVisible(false);
     }
+}
+
+// The office shows the editing window's bars and side bar again when the window is first mapped,
+// and only then can they be hidden for good. So the window is first mapped a pixel small, where
+// the bars come and go unseen, and then given the show's place; the show starts in it later.
+void showWithoutEditingParts(Office& office, Deck& deck) {
+    const QRect r = showRectangle(deck.left, deck.top, deck.width, deck.aspect);
+    deck.window->setPosSize(r.x(), r.y(), 1, 1, awt::PosSize::POSSIZE);
+    deck.window->setVisible(true);
+    const Reference<awt::XToolkitExperimental> toolkit(awt::Toolkit::create(office.context()),
+                                                       UNO_QUERY);
+    if (toolkit.is())
+        toolkit->processEventsToIdle();
+    hideEditingParts(deck.frame);
+    if (toolkit.is())
+        toolkit->processEventsToIdle();
+    deck.window->setPosSize(r.x(), r.y(), r.width(), r.height(), awt::PosSize::POSSIZE);
 }
 
 // The office's filter for the file, when the file is a presentation; empty when the office does
@@ -147,70 +171,102 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
             kImpressName,
             QStringLiteral("The file %1 cannot be read: permission denied.").arg(fileName));
 
+    const QString damaged = QStringLiteral("%1 could not be opened: it is damaged or not a "
+                                           "presentation that LibreOffice Impress can read.")
+                                .arg(fileName);
+    if (!packageLooksSound(info.absoluteFilePath()))
+        throw Failure(kImpressName, damaged);
+    const QString locked =
+        QStringLiteral("%1 is protected by a password: Quenvar cannot show it.").arg(fileName);
+
     auto deck = std::make_shared<Deck>();
     deck->office = office;
     const rtl::OUString url =
         toOUString(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded));
-    const QString damaged = QStringLiteral("%1 could not be opened: it is damaged or not a "
-                                           "presentation that LibreOffice Impress can read.")
-                                .arg(fileName);
-    office->call(
-        [=] {
-            const rtl::OUString filter = presentationFilter(*office, url, fileName);
-            if (filter.isEmpty())
-                throw Failure(kImpressName, damaged);
-            deck->frame = makeFrame(*office, &deck->window);
-            // No interaction handler: a damaged file gives no document instead of a dialog.
-            const beans::PropertyValue argumentList[] = {
-                property("FilterName", Any(filter)),
-                property("MacroExecutionMode", Any(document::MacroExecMode::NEVER_EXECUTE)),
-                property("UpdateDocMode", Any(document::UpdateDocMode::NO_UPDATE)),
-                property("Silent", Any(true)),
-            };
-            const Sequence<beans::PropertyValue> arguments(argumentList, 4);
-            const Reference<frame::XComponentLoader> loader(deck->frame, UNO_QUERY_THROW);
+    const rtl::Reference<QuietInteraction> answers = new QuietInteraction;
+    // The job owns all it touches: when the load overruns, Load Show has returned before it ends.
+    auto job = [office, deck, url, answers, damaged, locked, fileName,
+                windowName = toOUString(kShowWindowTitlePrefix + info.fileName())] {
+        const Reference<task::XInteractionHandler> handler(answers.get());
+        const rtl::OUString filter = presentationFilter(*office, url, fileName);
+        if (filter.isEmpty())
+            throw Failure(kImpressName, damaged);
+        deck->frame = makeFrame(*office, &deck->window);
+        const beans::PropertyValue argumentList[] = {
+            property("FilterName", Any(filter)),
+            // As a copy, untitled: the show writes nothing back, and the office then neither
+            // takes nor heeds the lock file beside the deck (left by an office that died, or
+            // held by another office that has the deck open), so it never asks whether to open
+            // a deck in use. Read-only would spare the lock as well, but a read-only deck's show
+            // has been seen to stay black.
+            property("AsTemplate", Any(true)),
+            property("InteractionHandler", Any(handler)),
+            property("MacroExecutionMode", Any(document::MacroExecMode::NEVER_EXECUTE)),
+            property("UpdateDocMode", Any(document::UpdateDocMode::NO_UPDATE)),
+            property("Silent", Any(true)),
+            // Unmapped while it loads: mapped, the window would fill the whole screen, the
+            // control window's display included (the office's window state for presentations
+            // is maximised), until the show is placed.
+            property("Minimized", Any(true)),
+        };
+        const Sequence<beans::PropertyValue> arguments(argumentList, std::size(argumentList));
+        const Reference<frame::XComponentLoader> loader(deck->frame, UNO_QUERY_THROW);
+        try {
             deck->document = loader->loadComponentFromURL(url, ou("_self"), 0, arguments);
-            if (!deck->document.is()) {
-                closeQuietly(deck->frame);
-                throw Failure(kImpressName, damaged);
-            }
-            const Reference<drawing::XDrawPagesSupplier> pages(deck->document, UNO_QUERY);
-            const Reference<presentation::XPresentationSupplier> show(deck->document, UNO_QUERY);
-            if (!pages.is() || !show.is()) {
-                closeQuietly(deck->frame);
-                throw Failure(kImpressName,
-                              QStringLiteral("%1 is not a presentation.").arg(fileName));
-            }
-            const Reference<drawing::XDrawPages> slides = pages->getDrawPages();
-            deck->count = slides->getCount();
-            if (deck->count > 0) {
-                const Reference<beans::XPropertySet> first(slides->getByIndex(0), UNO_QUERY);
-                sal_Int32 width = 0;
-                sal_Int32 height = 0;
-                if (first.is() && (first->getPropertyValue(ou("Width")) >>= width) &&
-                    (first->getPropertyValue(ou("Height")) >>= height) && width > 0)
-                    deck->aspect = double(height) / double(width);
-            }
-            hideEditingParts(deck->frame);
-            // Named, so that the window system (and a test) can tell the show window.
-            const Reference<frame::XTitle> title(deck->frame, UNO_QUERY);
-            const rtl::OUString name = toOUString(kShowWindowTitlePrefix + info.fileName());
-            if (title.is())
-                title->setTitle(name);
-            const Reference<awt::XVclWindowPeer> peer(deck->window, UNO_QUERY);
+        } catch (const io::IOException&) {
+            // A declined question ends the load with an exception.
+        } catch (const lang::IllegalArgumentException&) {
+        }
+        if (!deck->document.is()) {
+            closeQuietly(deck->frame);
+            throw Failure(kImpressName, answers->askedForPassword() ? locked : damaged);
+        }
+        const Reference<drawing::XDrawPagesSupplier> pages(deck->document, UNO_QUERY);
+        const Reference<presentation::XPresentationSupplier> show(deck->document, UNO_QUERY);
+        if (!pages.is() || !show.is()) {
+            closeQuietly(deck->frame);
+            throw Failure(kImpressName, QStringLiteral("%1 is not a presentation.").arg(fileName));
+        }
+        const Reference<drawing::XDrawPages> slides = pages->getDrawPages();
+        deck->count = slides->getCount();
+        if (deck->count > 0) {
+            const Reference<beans::XPropertySet> first(slides->getByIndex(0), UNO_QUERY);
+            sal_Int32 width = 0;
+            sal_Int32 height = 0;
+            if (first.is() && (first->getPropertyValue(ou("Width")) >>= width) &&
+                (first->getPropertyValue(ou("Height")) >>= height) && width > 0)
+                deck->aspect = double(height) / double(width);
+        }
+        // Named, so that the window system (and a test) can tell the show window.
+        const Reference<frame::XTitle> title(deck->frame, UNO_QUERY);
+        if (title.is())
+            title->setTitle(windowName);
+        const Reference<awt::XVclWindowPeer> peer(deck->window, UNO_QUERY);
         // The frame's title stays the frame's own for a window it did not make: the window
         // is named through its peer, the one door the API leaves (marked deprecated, and
         // still the only one).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-            if (peer.is())
-                peer->setProperty(ou("Title"), Any(name));
+        if (peer.is())
+            peer->setProperty(ou("Title"), Any(windowName));
 #pragma GCC diagnostic pop
-            if (BoundedCall::callerGaveUp()) // no show will run: the window must not stay up
-                closeQuietly(deck->frame);
-        },
-        kLoadTimeout);
-
+        if (BoundedCall::callerGaveUp()) { // no show will run: the window must not come up
+            closeQuietly(deck->frame);
+            return;
+        }
+        showWithoutEditingParts(*office, *deck);
+    };
+    try {
+        office->call(std::move(job), kLoadTimeout);
+    } catch (const Failure&) {
+        // The office died on the deck, and the running show with it.
+        if (office->closed())
+            throw Failure(kImpressName,
+                          QStringLiteral("LibreOffice Impress closed while opening %1: the running "
+                                         "slide show has stopped. Press Load Show to start again.")
+                              .arg(fileName));
+        throw;
+    }
     return deck;
 }
 

@@ -52,6 +52,31 @@ Window findWindow(Window parent, const QString& part, bool topLevel = true) {
     return found;
 }
 
+struct TreeWindow {
+    QString id;
+    QString name;
+    QRect rect;
+};
+
+// Every window below the root, mapped or not.
+QList<TreeWindow> windowTree() {
+    // Lines of the tree read: 0x400007 "name": ("class" "Class")  1024x768+0+0  +1025+0
+    const QString tree =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    static const QRegularExpression line(
+        QStringLiteral("^\\s*(0x[0-9a-f]+) (?:\"(.*)\"|\\(has no name\\)):.*\\s(\\d+)x(\\d+)"
+                       "[+-]-?\\d+[+-]-?\\d+\\s+([+-]-?\\d+)([+-]-?\\d+)\\s*$"));
+    QList<TreeWindow> result;
+    for (const QString& text : tree.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch())
+            result.append({match.captured(1), match.captured(2),
+                           QRect(match.captured(5).toInt(), match.captured(6).toInt(),
+                                 match.captured(3).toInt(), match.captured(4).toInt())});
+    }
+    return result;
+}
+
 } // namespace
 
 QString workDir() {
@@ -83,6 +108,17 @@ QColor waitForColour(QPoint point, const QColor& colour, std::chrono::millisecon
     QColor seen;
     poll(timeout, [&] { return sameColour(seen = pixelAt(point), colour); });
     return seen;
+}
+
+QList<std::pair<QString, QRect>> shownWindows() {
+    // _NET_CLIENT_LIST(WINDOW): window id # 0x400325, 0x40045b
+    const QString clients =
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST")});
+    QList<std::pair<QString, QRect>> result;
+    for (const TreeWindow& window : windowTree())
+        if (clients.contains(QRegularExpression(window.id + QStringLiteral("\\b"))))
+            result.append({window.name, window.rect});
+    return result;
 }
 
 std::optional<QRect> windowRect(const QString& part) {

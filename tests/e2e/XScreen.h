@@ -24,6 +24,10 @@ bool sameColour(const QColor& a, const QColor& b);
 QColor waitForColour(QPoint point, const QColor& colour,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// The top-level windows the window manager shows, with their names (empty for a window without
+// one) and on-screen rectangles.
+QList<std::pair<QString, QRect>> shownWindows();
+
 // The on-screen rectangle of the topmost mapped top-level window whose name contains part, if any.
 std::optional<QRect> windowRect(const QString& part);
 std::optional<QRect>

@@ -6,8 +6,16 @@ so that which of two decks is on screen can be told too; on its second slide a b
 centre appears on the first click, so that a click's effect can be told from a change of slide.
 
     make-decks.py DECK.fodp [OTHER.fodp]
-    make-decks.py --looping FOLDER"""
+    make-decks.py --looping FOLDER
+
+With --damaged, it damages the converted deck.pptx and deck.odp of FOLDER: garbage.pptx holds
+garbage in every XML part but the two that say it is a presentation (the office aborts on it);
+repair.odp lacks its manifest (the office offers to repair it).
+
+    make-decks.py --damaged FOLDER"""
+import random
 import sys
+import zipfile
 
 COLOURS = ["#ff0000", "#00ff00", "#0000ff", "#ffff00", "#ff00ff"]
 OTHER_COLOURS = ["#00ffff", "#ff8000", "#ffffff"]
@@ -77,11 +85,27 @@ def looping(colours, timed=False, custom=None):
                         f'"true" presentation:pause="PT0S"{show}</office:presentation>')
 
 
-if __name__ == "__main__" and sys.argv[1] == "--looping":
+def damage(source, target, change):
+    """Copies the package source to target, each part through change(name, data); None drops it."""
+    with zipfile.ZipFile(source) as deck, zipfile.ZipFile(target, "w") as out:
+        for item in deck.infolist():
+            data = change(item.filename, deck.read(item))
+            if data is not None:
+                out.writestr(item, data)
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["--looping"]:
     for name, text in [("loop.fodp", looping(COLOURS[:3])),
                        ("timed-loop.fodp", looping(COLOURS[:4], timed=True, custom=(1, 3, 4)))]:
         with open(f"{sys.argv[2]}/{name}", "w", encoding="utf-8") as out:
             out.write(text)
+elif __name__ == "__main__" and sys.argv[1:2] == ["--damaged"]:
+    folder, noise = sys.argv[2], random.Random(1)
+    damage(f"{folder}/deck.pptx", f"{folder}/garbage.pptx", lambda name, data: data
+           if name in ("[Content_Types].xml", "_rels/.rels") or not name.endswith((".xml", ".rels"))
+           else noise.randbytes(len(data)))
+    damage(f"{folder}/deck.odp", f"{folder}/repair.odp",
+           lambda name, data: None if name == "META-INF/manifest.xml" else data)
 elif __name__ == "__main__":
     for path, text in zip(sys.argv[1:3], [deck(COLOURS), deck(OTHER_COLOURS, box_on=2)]):
         with open(path, "w", encoding="utf-8") as out:

@@ -66,10 +66,16 @@ for format in odp ppt pptx ppsx; do
     convert_deck "$format" deck.fodp
 done
 convert_deck pptx other.fodp
-head -c 4000 "$work/deck.pptx" >"$work/damaged.pptx"
 printf 'This is not a presentation.\n' >"$work/notes.txt"
 cp "$work/deck.ppt" "$work/deck.pps"
 cp "$work/deck.pptx" "$work/Vortrag #1, 100% Größe.pptx"
+# Decks the office would ask about: damaged ones, one beside the lock file of someone else's office
+# that died, one the test opens in another office. (The test writes those locked by a password.)
+python3 "$here/make-decks.py" --damaged "$work" || exit 1
+cp "$work/deck.pptx" "$work/locked.pptx"
+cp "$work/deck.pptx" "$work/shared.pptx"
+printf 'Someone,someone,kiosk-2,01.02.2024 10:00,file:///home/someone/.config/lo;\n' \
+    >"$work/.~lock.locked.pptx#"
 
 # Looping decks: one kept as .pptx, one as .odp with its own slide timings.
 python3 "$here/make-decks.py" --looping "$work" || exit 1

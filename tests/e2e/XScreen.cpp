@@ -3,6 +3,8 @@
 #include <csignal>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <X11/extensions/XTest.h>
 #include <X11/Xlib.h>
@@ -11,6 +13,14 @@
 namespace e2e {
 
 namespace {
+
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000))
+        process.kill();
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
 
 Display* display() {
     static Display* const connection = XOpenDisplay(nullptr);

@@ -152,6 +152,26 @@ struct ReaderModel {
     }
 };
 
+long openDescriptors() {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+}
+
+// A scratch folder for a test's files, removed with them when the test ends.
+struct ReaderTest : testing::Test {
+    const std::string dir = testing::TempDir() + "linereader-" + std::to_string(::getpid());
+    int files = 0;
+    ReaderTest() { fs::create_directories(dir); }
+    ~ReaderTest() override { fs::remove_all(dir); }
+    std::unique_ptr<Class1> open(const std::string& content, int32_t bufferSize = 4096) {
+        auto reader = std::make_unique<Class1>();
+        reader->setBufferSize(bufferSize);
+        reader->setFileName(dir + "/" + std::to_string(files++));
+        std::ofstream(reader->FileName(), std::ios::binary) << content;
+        EXPECT_EQ(reader->cfOpenFile(), 0);
+        return reader;
+    }
+};
+
 int g_eventPasses = 0;
 
 struct Generator {
@@ -237,13 +257,13 @@ auto stateOf(const ReaderModel& m, int passes, const std::string& raised) {
                       m.BytesLeft, m.EndOfFile, passes, raised);
 }
 
-using GeneratedFiles = testing::TestWithParam<int>;
+struct GeneratedFiles : ReaderTest, testing::WithParamInterface<int> {};
 
 TEST_P(GeneratedFiles, EveryPropertyAndFailureMatchesTheModelAfterEveryCall) {
     // Odd bands count event passes; an event pass keeps the reader off its short cut.
     const bool countPasses = GetParam() % 2 == 1;
     linereader::setEventPass(countPasses ? +[] { ++g_eventPasses; } : nullptr);
-    const std::string path = testing::TempDir() + "linereader-model-" + std::to_string(::getpid());
+    const std::string path = dir + "/model";
     for (int seed = GetParam() * 500; seed < GetParam() * 500 + 500; ++seed) {
         Generator g{std::mt19937(seed)};
         const std::string content =
@@ -263,30 +283,10 @@ TEST_P(GeneratedFiles, EveryPropertyAndFailureMatchesTheModelAfterEveryCall) {
                 << "seed " << seed << ", file " << testing::PrintToString(content);
         }
     }
-    fs::remove(path);
     linereader::setEventPass(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, GeneratedFiles, testing::Range(0, 10));
-
-long openDescriptors() {
-    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
-}
-
-struct ReaderTest : testing::Test {
-    const std::string dir = testing::TempDir() + "linereader-" + std::to_string(::getpid());
-    int files = 0;
-    ReaderTest() { fs::create_directories(dir); }
-    ~ReaderTest() override { fs::remove_all(dir); }
-    std::unique_ptr<Class1> open(const std::string& content, int32_t bufferSize = 4096) {
-        auto reader = std::make_unique<Class1>();
-        reader->setBufferSize(bufferSize);
-        reader->setFileName(dir + "/" + std::to_string(files++));
-        std::ofstream(reader->FileName(), std::ios::binary) << content;
-        EXPECT_EQ(reader->cfOpenFile(), 0);
-        return reader;
-    }
-};
 
 TEST_F(ReaderTest, ChannelsAreTheLowestFreeNumbersSharedInFileOrderAndFreedByClosingOrDropping) {
     EXPECT_EQ(Class1().BufferSize(), 4096);

@@ -3,10 +3,9 @@
 #include <csignal>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QThread>
 #include <X11/extensions/XTest.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -14,16 +13,13 @@ namespace e2e {
 
 namespace {
 
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000))
-        process.kill();
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 Display* display() {
-    static Display* const connection = XOpenDisplay(nullptr);
+    static Display* const connection = [] {
+        // Windows come and go while they are looked at: an error about one that has gone since it
+        // was listed is no failure (Xlib's own handler would end the program).
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        return XOpenDisplay(nullptr);
+    }();
     return connection;
 }
 
@@ -62,29 +58,16 @@ Window findWindow(Window parent, const QString& part, bool topLevel = true) {
     return found;
 }
 
-struct TreeWindow {
-    QString id;
-    QString name;
-    QRect rect;
-};
-
-// Every window below the root, mapped or not.
-QList<TreeWindow> windowTree() {
-    // Lines of the tree read: 0x400007 "name": ("class" "Class")  1024x768+0+0  +1025+0
-    const QString tree =
-        run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    static const QRegularExpression line(
-        QStringLiteral("^\\s*(0x[0-9a-f]+) (?:\"(.*)\"|\\(has no name\\)):.*\\s(\\d+)x(\\d+)"
-                       "[+-]-?\\d+[+-]-?\\d+\\s+([+-]-?\\d+)([+-]-?\\d+)\\s*$"));
-    QList<TreeWindow> result;
-    for (const QString& text : tree.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch match = line.match(text);
-        if (match.hasMatch())
-            result.append({match.captured(1), match.captured(2),
-                           QRect(match.captured(5).toInt(), match.captured(6).toInt(),
-                                 match.captured(3).toInt(), match.captured(4).toInt())});
-    }
-    return result;
+// Where a window stands on the screen.
+QRect screenRect(Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display(), window, &attributes))
+        return {};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
 }
 
 } // namespace
@@ -121,26 +104,32 @@ QColor waitForColour(QPoint point, const QColor& colour, std::chrono::millisecon
 }
 
 QList<std::pair<QString, QRect>> shownWindows() {
-    // _NET_CLIENT_LIST(WINDOW): window id # 0x400325, 0x40045b
-    const QString clients =
-        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST")});
     QList<std::pair<QString, QRect>> result;
-    for (const TreeWindow& window : windowTree())
-        if (clients.contains(QRegularExpression(window.id + QStringLiteral("\\b"))))
-            result.append({window.name, window.rect});
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display(), DefaultRootWindow(display()),
+                           XInternAtom(display(), "_NET_CLIENT_LIST", False), 0, 4096, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) != Success)
+        return result;
+    for (unsigned long i = 0; i < count; ++i) {
+        const Window window = reinterpret_cast<Window*>(data)[i];
+        char* name = nullptr;
+        XFetchName(display(), window, &name);
+        result.append({QString::fromUtf8(name), screenRect(window)});
+        XFree(name);
+    }
+    XFree(data);
     return result;
 }
 
 std::optional<QRect> windowRect(const QString& part) {
     const Window window = findWindow(DefaultRootWindow(display()), part);
-    XWindowAttributes attributes;
-    if (!window || !XGetWindowAttributes(display(), window, &attributes))
+    if (!window)
         return std::nullopt;
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
-    return QRect(x, y, attributes.width, attributes.height);
+    return screenRect(window);
 }
 
 std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted,

@@ -41,6 +41,18 @@ QList<qint64> processesWith(const QByteArray& argument) {
     return result;
 }
 
+// Alive, and not a zombie waiting to be reaped.
+bool alive(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype state = line.lastIndexOf(')') + 2;
+    return state > 1 && state < line.size() && line.at(state) != 'Z';
+}
+
+constexpr std::chrono::seconds kLaunchGrace{5};
+
 const QString kNotStarted =
     QStringLiteral("soffice could not be started. Is LibreOffice Impress installed?");
 
@@ -242,7 +254,7 @@ bool OfficeProcess::start(QString* reason) {
     process.setArguments(QStringList{QStringLiteral("soffice")} + arguments());
     process.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty() ||
-        !process.startDetached()) {
+        !process.startDetached(&m_launcher)) {
         if (reason)
             *reason = kNotStarted;
         return false;
@@ -254,6 +266,11 @@ bool OfficeProcess::start(QString* reason) {
 }
 
 bool OfficeProcess::running() const {
+    // Until the launcher has become soffice, no process carries the profile in its command line:
+    // in its first moments the office is known by the launcher's own pid.
+    if (m_startingSince && std::chrono::steady_clock::now() - *m_startingSince < kLaunchGrace &&
+        alive(m_launcher))
+        return true;
     return !processesWith(profileArgument(m_profileDir).toLocal8Bit()).isEmpty();
 }
 

@@ -75,6 +75,8 @@ private:
     QString m_ownFolder;
     mutable QString m_pipeName;
     std::optional<std::chrono::steady_clock::time_point> m_startingSince;
+    // The pid of the last start's launcher, which becomes soffice.
+    qint64 m_launcher = 0;
     bool m_started = false;
     bool m_showStarted = false;
 };

@@ -1,6 +1,8 @@
 // The real control window driving the real office on a virtual two-display X server
 // (run-on-xvfb.sh). What the show does is read back from the X server; what the operator sees is
 // read from the window's own boxes. Prints the timing figures of Load Show and Next Slide.
+#include "app/Module1.h"
+#include "app/Startup.h"
 #include "platform/Forms.h"
 #include "platform/MessageBox.h"
 #include "show/frmQvr.h"
@@ -100,6 +102,12 @@ private slots:
         seams.messageBox = &m_box;
         seams.forms = &m_forms;
         seams.endProgram = [] {};
+        // Wired as start-up wires the program: on top, painting while the office works, the
+        // office readied while the dialog is open.
+        seams.makeTopmost = &Module1::makeTopmost;
+        seams.prepareProgram = &show::impress::prepareImpress;
+        seams.releaseProgram = &show::impress::releaseUnusedImpress;
+        app::installEventPasses();
         m_window = std::make_unique<show::frmQvr>(std::move(seams));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -8,6 +8,7 @@ files to .odp with the office.
 
   twelve-a.fodp, twelve-b.fodp  12 slides each, no colour shared between the two decks
   loop.fodp                     7 slides, shown endlessly (the show starts over after the last)"""
+import importlib.util
 import os
 import sys
 
@@ -20,37 +21,15 @@ DECKS = {
 }
 
 
+# The end-to-end tests' generator writes the flat ODP; only the colours and the loop are ours.
+make_decks = importlib.util.module_from_spec(importlib.util.spec_from_file_location(
+    "make_decks", os.path.join(os.path.dirname(__file__), "../tests/e2e/make-decks.py")))
+make_decks.__spec__.loader.exec_module(make_decks)
+
+
 def deck(colours, endless):
-    styles = "".join(
-        f'<style:style style:name="dp{i}" style:family="drawing-page">'
-        f'<style:drawing-page-properties draw:background-size="full" draw:fill="solid" '
-        f'draw:fill-color="{c}"/></style:style>'
-        for i, c in enumerate(colours, 1))
-    pages = "".join(
-        f'<draw:page draw:name="Slide{i}" draw:style-name="dp{i}" draw:master-page-name="Default"/>'
-        for i in range(1, len(colours) + 1))
-    # No pause between the last slide and the first: the loop is seen as one more slide change.
-    settings = ('<presentation:settings presentation:endless="true" presentation:pause="PT0S"/>'
-                if endless else "")
-    return f"""<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:presentation="urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
- office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.presentation">
-<office:styles/>
-<office:automatic-styles>
-<style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm"
- fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
- fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>
-{styles}
-</office:automatic-styles>
-<office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/>
-</office:master-styles>
-<office:body><office:presentation>{pages}{settings}</office:presentation></office:body>
-</office:document>
-"""
+    # Endless with no pause between the last slide and the first: the loop is one more change.
+    return make_decks.looping(colours) if endless else make_decks.deck(colours)
 
 
 if __name__ == "__main__":

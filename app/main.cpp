@@ -1,6 +1,8 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     std::vector<char*> arguments(argv, argv + argc);
@@ -13,5 +15,9 @@ int main(int argc, char** argv) {
     app::Services services;
     const std::unique_ptr<show::frmQvr> window = app::startUp(app::productionSeams(services));
     services.messageBox.setParentWindow(window.get());
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // The office's connection has threads of its own that still run while its libraries unload
+    // at a normal exit, and may crash it; the windows are closed and nothing is left to save.
+    std::fflush(nullptr);
+    _exit(result);
 }

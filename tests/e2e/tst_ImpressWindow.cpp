@@ -11,12 +11,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
 
 namespace {
 
@@ -299,5 +301,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_ImpressWindow)
+// Ends at once once the tests have run: at a normal exit the UNO runtime's bridge threads still run
+// while its libraries unload.
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    tst_ImpressWindow test;
+    const int result = QTest::qExec(&test, argc, argv);
+    std::fflush(nullptr);
+    _exit(result);
+}
 #include "tst_ImpressWindow.moc"

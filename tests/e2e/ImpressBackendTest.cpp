@@ -12,13 +12,13 @@
 #include <csignal>
 #include <future>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <iostream>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <QUrl>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using show::PpApplication;
@@ -208,7 +208,7 @@ TEST(ImpressPlacement, KeepsTheShowOnItsDisplay) {
     // The 4:3 slide in the middle, on black.
     expectSlide(show, 1, fitted.center());
     for (QPoint beside : {QPoint(1940, 540), QPoint(3820, 540)})
-        EXPECT_TRUE(e2e::sameColour(e2e::pixelAt(beside), Qt::black));
+        EXPECT_TRUE(e2e::sameColour(e2e::waitForColour(beside, Qt::black), Qt::black));
 }
 
 // Runs a Load Show on a thread of its own while watching the X server: each window the window

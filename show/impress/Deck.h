@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <com/sun/star/awt/XWindow.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XFrame2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/presentation/XSlideShowController.hpp>
@@ -27,17 +26,6 @@ namespace show::impress {
 inline constexpr float kInitialLeft = 769.0f;
 inline constexpr float kInitialTop = 0.0f;
 inline constexpr float kInitialWidth = 768.0f;
-
-inline rtl::OUString toOUString(const QString& text) {
-    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), text.size());
-}
-
-inline css::beans::PropertyValue property(const char* name, css::uno::Any value) {
-    css::beans::PropertyValue result;
-    result.Name = rtl::OUString::createFromAscii(name);
-    result.Value = std::move(value);
-    return result;
-}
 
 // What the running show reports as it goes, passed on from the office's callback threads: whether
 // it runs, and counts of the moves seen (a slide coming into view, an effect starting, the show

@@ -16,8 +16,9 @@ inline const QString kShowWindowTitlePrefix = QStringLiteral("Quenvar Show - ");
 // is not running (or has died). Throws platform::Failure when it cannot.
 std::shared_ptr<PpApplication> createImpressApplication();
 
-// Starts the office in the background when none of ours is running, so that the next Load Show
-// finds it ready. Returns at once; a failure is left for that Load Show to meet and report.
+// Starts the office in the background when none of ours is running, and has it read a presentation
+// of its own, hidden, so that the next Load Show finds it as ready as a later one would. Returns at
+// once; a failure is left for that Load Show to meet and report.
 void prepareImpress();
 // Ends the office that prepareImpress started, unless a show has run on it: closing Quenvar with
 // no show ever loaded leaves no office behind. Running shows are never touched.

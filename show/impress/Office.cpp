@@ -6,11 +6,17 @@
 #include <com/sun/star/connection/ConnectionSetupException.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <csignal>
 #include <pwd.h>
+#include <QFile>
+#include <QUrl>
 #include <rtl/bootstrap.hxx>
+#include <thread>
 #include <unistd.h>
 
 namespace show::impress {
@@ -110,8 +116,7 @@ std::shared_ptr<Office> Office::connect() {
 }
 
 std::shared_ptr<Office> Office::reach(OfficeProcess& process) {
-    const rtl::OUString url = rtl::OUString(
-        reinterpret_cast<const sal_Unicode*>(process.unoUrl().utf16()), process.unoUrl().size());
+    const rtl::OUString url = toOUString(process.unoUrl());
     // For an office of ours that this run did not start: since when it has not answered.
     const Clock::time_point since = Clock::now();
     std::shared_ptr<Office> office(new Office);
@@ -222,9 +227,7 @@ bool Office::probe() {
         // Cleared by the probe when it comes back, however late.
         m_link->probing = true;
         const OfficeProcess& process = officeProcess();
-        const rtl::OUString url =
-            rtl::OUString(reinterpret_cast<const sal_Unicode*>(process.unoUrl().utf16()),
-                          process.unoUrl().size());
+        const rtl::OUString url = toOUString(process.unoUrl());
         try {
             const bool answered =
                 m_calls.run([link = m_link, url] { return ask(*link, url); }, officeLimits().probe);
@@ -271,15 +274,56 @@ void setWaitPass(std::function<void()> pass) {
     BoundedCall::setWaitPass(std::move(pass));
 }
 
-void prepareImpress() {
+void Office::prepare() {
     // Started now, the office is ready by the time a file is picked. A failure to start is left
     // for Load Show to meet and report.
     OfficeProcess& process = officeProcess();
     if (process.running())
         return;
     process.kill();
-    QString reason;
-    process.start(&reason);
+    if (process.start(nullptr))
+        warmUp(toOUString(process.unoUrl()), process.profileDir() + QStringLiteral("/warm-up.odp"));
+}
+
+void Office::warmUp(const rtl::OUString& url, const QString& file) {
+    std::thread([url, file, deadline = Clock::now() + officeLimits().start] {
+        Link link;
+        while (!ask(link, url)) {
+            if (link.closed || Clock::now() >= deadline)
+                return;
+            std::this_thread::sleep_for(kPollInterval);
+        }
+        // What the office does slowly the first time is to read a presentation file: an empty
+        // presentation is written to a file of the profile and read back as decks are. Hidden,
+        // neither has a window.
+        const rtl::OUString fileUrl =
+            toOUString(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+        try {
+            const Reference<frame::XComponentLoader> loader(link.desktop, uno::UNO_QUERY_THROW);
+            const beans::PropertyValue hidden[] = {property("Hidden", uno::Any(true)),
+                                                   property("AsTemplate", uno::Any(true))};
+            auto load = [&](const rtl::OUString& from) {
+                return Reference<util::XCloseable>(
+                    loader->loadComponentFromURL(from, ou("_blank"), 0,
+                                                 {hidden, std::size(hidden)}),
+                    uno::UNO_QUERY_THROW);
+            };
+            const Reference<util::XCloseable> empty = load(ou("private:factory/simpress"));
+            const beans::PropertyValue store[] = {property("FilterName", uno::Any(ou("impress8"))),
+                                                  property("Overwrite", uno::Any(true))};
+            Reference<frame::XStorable>(empty, uno::UNO_QUERY_THROW)
+                ->storeToURL(fileUrl, {store, 2});
+            empty->close(true);
+            load(fileUrl)->close(true);
+        } catch (const uno::Exception&) {
+            // Only time is lost: the first deck loads as it would have.
+        }
+        QFile::remove(file);
+    }).detach();
+}
+
+void prepareImpress() {
+    Office::prepare();
 }
 
 void releaseUnusedImpress() {

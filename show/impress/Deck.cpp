@@ -117,8 +117,12 @@ void Deck::restarting() {
     events->setPaused(false);
 }
 
+QRect Deck::rectangle() const {
+    return showRectangle(left, top, width, aspect, windowsystem::displays());
+}
+
 void Deck::place() {
-    const QRect r = showRectangle(left, top, width, aspect, windowsystem::displays());
+    const QRect r = rectangle();
     office->call([window = window, r] {
         window->setPosSize(r.x(), r.y(), r.width(), r.height(), awt::PosSize::POSSIZE);
     });

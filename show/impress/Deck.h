@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <QRect>
 #include <QString>
 #include <vector>
 
@@ -97,6 +98,8 @@ struct Deck {
     void restarting();
     // Moves the show window to left, top and width, within the display it starts on.
     void place();
+    // Where left, top and width put the show window on the screens as they are now.
+    QRect rectangle() const;
 
 private:
     // The controller last found, with our listener on it.

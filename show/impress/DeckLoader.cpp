@@ -88,10 +88,10 @@ void hideEditingParts(const Reference<frame::XFrame2>& frame) {
     }
 }
 
-// The office shows the editing window's bars and side bar again when the window is first mapped,
-// and only then can they be hidden for good. So the window is first mapped a pixel small, where
-// the bars come and go unseen, and then given the show's place; the show starts in it later.
-void showWithoutEditingParts(Office& office, Deck& deck) {
+// The office shows the editing window's bars and side bar again whenever the window is mapped, and
+// only then can they be hidden. So the window is mapped a pixel small, where the bars come and go
+// unseen, and stays so until its show starts: the editing view never reaches the audience.
+void hideEditingPartsUnseen(Office& office, Deck& deck) {
     const QRect r = showRectangle(deck.left, deck.top, deck.width, deck.aspect);
     deck.window->setPosSize(r.x(), r.y(), 1, 1, awt::PosSize::POSSIZE);
     deck.window->setVisible(true);
@@ -102,7 +102,6 @@ void showWithoutEditingParts(Office& office, Deck& deck) {
     hideEditingParts(deck.frame);
     if (toolkit.is())
         toolkit->processEventsToIdle();
-    deck.window->setPosSize(r.x(), r.y(), r.width(), r.height(), awt::PosSize::POSSIZE);
 }
 
 // The office's filter for the file, when the file is a presentation; empty when the office does
@@ -254,7 +253,7 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
             closeQuietly(deck->frame);
             return;
         }
-        showWithoutEditingParts(*office, *deck);
+        hideEditingPartsUnseen(*office, *deck);
     };
     try {
         office->call(std::move(job), kLoadTimeout);

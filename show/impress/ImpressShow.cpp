@@ -1,6 +1,7 @@
 #include "show/impress/ImpressShow.h"
 
 #include <algorithm>
+#include <com/sun/star/awt/PosSize.hpp>
 #include <com/sun/star/awt/SystemDependentXWindow.hpp>
 #include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -238,8 +239,9 @@ public:
     std::shared_ptr<PpSlideShowWindow> Run() override {
         Office& office = *m_deck->office;
         const std::shared_ptr<Deck>& deck = m_deck;
+        const QRect place = deck->rectangle();
         office.call(
-            [deck] {
+            [deck, place] {
                 const Reference<presentation::XPresentation2> show = presentationOf(*deck);
                 // In a window of its own, not full screen: only a window can be put on the
                 // pixels Load Show asks for; and behind the control window. Everything else
@@ -262,6 +264,8 @@ public:
                 if (show->isRunning())
                     show->end();
                 deck->restarting();
+                deck->window->setPosSize(place.x(), place.y(), place.width(), place.height(),
+                                         awt::PosSize::POSSIZE);
                 deck->window->setVisible(true);
                 const Reference<awt::XSystemDependentWindowPeer> peer(deck->window, UNO_QUERY);
                 awt::SystemDependentXWindow handle;

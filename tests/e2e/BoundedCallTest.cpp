@@ -4,7 +4,6 @@
 #include "show/impress/BoundedCall.h"
 
 #include <atomic>
-#include <chrono>
 #include <future>
 #include <gtest/gtest.h>
 #include <thread>
@@ -18,32 +17,21 @@ TEST(BoundedCall, GivesUpOnAnOverrunAndCarriesOnWithANewWorker) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     auto lateJobEnded = std::make_shared<std::atomic<bool>>(false);
-    std::thread::id stuckWorker;
     {
         BoundedCall call(QStringLiteral("Office"), QStringLiteral("stopped answering"));
-        stuckWorker = call.run([] { return std::this_thread::get_id(); }, 1s);
+        const auto stuckWorker = call.run([] { return std::this_thread::get_id(); }, 1s);
         const auto start = std::chrono::steady_clock::now();
         try {
             // What the job touches once its caller gave up, it owns.
-            call.run(
-                [released, lateJobEnded] {
-                    released.wait();
-                    *lateJobEnded = true;
-                },
-                200ms);
-            FAIL() << "the overrun was not reported";
+            call.run([released, lateJobEnded] { released.wait(), *lateJobEnded = true; }, 200ms);
+            ADD_FAILURE() << "the overrun was not reported";
         } catch (const BoundedCall::Overrun& failure) {
-            EXPECT_EQ(failure.source(), QStringLiteral("Office"));
-            EXPECT_EQ(failure.description(), QStringLiteral("stopped answering"));
+            EXPECT_EQ(failure.message(), QStringLiteral("Office stopped answering"));
         }
-        const auto waited = std::chrono::steady_clock::now() - start;
-        EXPECT_GE(waited, 200ms);
-        EXPECT_LT(waited, 2s);
-
+        EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
         // The next call does not queue behind the stuck one: a new worker takes it at once.
-        const auto again = std::chrono::steady_clock::now();
         EXPECT_NE(call.run([] { return std::this_thread::get_id(); }, 1s), stuckWorker);
-        EXPECT_LT(std::chrono::steady_clock::now() - again, 500ms);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 700ms);
         // Leaving scope must not wait for the stuck worker.
     }
     release.set_value();
@@ -54,10 +42,6 @@ TEST(BoundedCall, GivesUpOnAnOverrunAndCarriesOnWithANewWorker) {
 
 TEST(BoundedCall, RunsTheWaitPassOnTheWaitingThreadAndRefusesCallsFromIt) {
     BoundedCall call(QStringLiteral("Office"), QStringLiteral("stopped answering"));
-    auto slowJob = [] {
-        std::this_thread::sleep_for(300ms);
-        return 2;
-    };
     const std::thread::id caller = std::this_thread::get_id();
     int passes = 0;
     bool passOnCaller = true;
@@ -65,16 +49,13 @@ TEST(BoundedCall, RunsTheWaitPassOnTheWaitingThreadAndRefusesCallsFromIt) {
     BoundedCall::setWaitPass([&] {
         ++passes;
         passOnCaller = passOnCaller && std::this_thread::get_id() == caller;
-        if (!nested.isEmpty())
-            return;
         try {
             call.run([] { return 1; }, 1s);
-            nested = QStringLiteral("ran");
         } catch (const platform::Failure& failure) {
             nested = failure.message();
         }
     });
-    EXPECT_EQ(call.run(slowJob, 2s), 2);
+    EXPECT_EQ(call.run([] { return std::this_thread::sleep_for(300ms), 2; }, 2s), 2);
     BoundedCall::setWaitPass({});
     EXPECT_TRUE(passOnCaller);
     // About every 15 ms over 300 ms; a loaded machine runs fewer.

@@ -29,36 +29,6 @@ template <typename Done> void poll(std::chrono::milliseconds timeout, Done done)
         QThread::msleep(20);
 }
 
-// The topmost viewable top-level window whose name contains part: the window manager's frames
-// are the root's children, bottom first, with the named client window inside.
-Window findWindow(Window parent, const QString& part, bool topLevel = true) {
-    Window root = 0;
-    Window ignored = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display(), parent, &root, &ignored, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = count; i-- > 0 && !found;) {
-        XWindowAttributes attributes;
-        if (topLevel && (!XGetWindowAttributes(display(), children[i], &attributes) ||
-                         attributes.map_state != IsViewable))
-            continue;
-        char* name = nullptr;
-        if (XFetchName(display(), children[i], &name) && name) {
-            if (QString::fromUtf8(name).contains(part))
-                found = children[i];
-            XFree(name);
-        }
-        if (!found)
-            found = findWindow(children[i], part, false);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-// Where a window stands on the screen.
 QRect screenRect(Window window) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display(), window, &attributes))
@@ -72,12 +42,8 @@ QRect screenRect(Window window) {
 
 } // namespace
 
-QString workDir() {
-    return qEnvironmentVariable("QUENVAR_E2E_DIR");
-}
-
 QString deck(const QString& name) {
-    return workDir() + QLatin1Char('/') + name;
+    return qEnvironmentVariable("QUENVAR_E2E_DIR") + QLatin1Char('/') + name;
 }
 
 QColor pixelAt(QPoint point) {
@@ -97,55 +63,66 @@ bool sameColour(const QColor& a, const QColor& b) {
            std::abs(a.green() - b.green()) <= 24 && std::abs(a.blue() - b.blue()) <= 24;
 }
 
-QColor waitForColour(QPoint point, const QColor& colour, std::chrono::milliseconds timeout) {
+bool shows(const QColor& colour, QPoint point) {
     QColor seen;
-    poll(timeout, [&] { return sameColour(seen = pixelAt(point), colour); });
-    return seen;
+    poll(10s, [&] { return sameColour(seen = pixelAt(point), colour); });
+    if (!sameColour(seen, colour))
+        qWarning("%d,%d is %s, not %s", point.x(), point.y(), qPrintable(seen.name()),
+                 qPrintable(colour.name()));
+    return sameColour(seen, colour);
 }
 
-QList<std::pair<QString, QRect>> shownWindows() {
-    QList<std::pair<QString, QRect>> result;
+QList<Client> clients() {
+    QList<Client> result;
     Atom type = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
     if (XGetWindowProperty(display(), DefaultRootWindow(display()),
-                           XInternAtom(display(), "_NET_CLIENT_LIST", False), 0, 4096, False,
-                           XA_WINDOW, &type, &format, &count, &after, &data) != Success)
+                           XInternAtom(display(), "_NET_CLIENT_LIST_STACKING", False), 0, 4096,
+                           False, XA_WINDOW, &type, &format, &count, &after, &data) != Success)
         return result;
     for (unsigned long i = 0; i < count; ++i) {
         const Window window = reinterpret_cast<Window*>(data)[i];
         char* name = nullptr;
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display(), window, &attributes);
         XFetchName(display(), window, &name);
-        result.append({QString::fromUtf8(name), screenRect(window)});
+        result.append({QString::fromUtf8(name), screenRect(window),
+                       attributes.map_state == IsViewable, window});
         XFree(name);
     }
     XFree(data);
     return result;
 }
 
-std::optional<QRect> windowRect(const QString& part) {
-    const Window window = findWindow(DefaultRootWindow(display()), part);
-    if (!window)
-        return std::nullopt;
-    return screenRect(window);
+std::optional<Client> topmost(const QString& part) {
+    const QList<Client> all = clients();
+    for (auto client = all.rbegin(); client != all.rend(); ++client)
+        if (client->shown && client->name.contains(part))
+            return *client;
+    return std::nullopt;
 }
 
-std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted,
-                                       std::chrono::milliseconds timeout) {
+std::optional<QRect> windowRect(const QString& part) {
+    const auto client = topmost(part);
+    return client ? std::optional(client->rect) : std::nullopt;
+}
+
+std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted) {
     std::optional<QRect> seen;
-    poll(timeout, [&] { return (seen = windowRect(part)) && *seen == wanted; });
+    poll(10s, [&] { return (seen = windowRect(part)) && *seen == wanted; });
     return seen;
 }
 
 bool focusWindow(const QString& part) {
-    const Window window = findWindow(DefaultRootWindow(display()), part);
-    if (window) {
-        XSetInputFocus(display(), window, RevertToParent, CurrentTime);
+    const auto client = topmost(part);
+    if (client) {
+        XSetInputFocus(display(), client->id, RevertToParent, CurrentTime);
         XSync(display(), False);
     }
-    return window;
+    return client.has_value();
 }
 
 void pressKey(const char* name, bool alt) {
@@ -161,21 +138,23 @@ void pressKey(const char* name, bool alt) {
     XSync(d, False);
 }
 
+void minimize(unsigned long window) {
+    // The ICCCM's request to the window manager: WM_CHANGE_STATE IconicState, to the root.
+    XIconifyWindow(display(), window, DefaultScreen(display()));
+    XSync(display(), False);
+}
+
 QList<qint64> officePids() {
     QList<qint64> result;
-    const QString dir = workDir();
+    const QByteArray dir = qgetenv("QUENVAR_E2E_DIR");
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
         QFile file(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (!file.open(QIODevice::ReadOnly))
+        if (entry.toLongLong() <= 0 || !file.open(QIODevice::ReadOnly))
             continue;
         const QByteArray command = file.readAll();
-        if (command.contains("soffice.bin") && command.contains(dir.toLocal8Bit()) &&
+        if (command.contains("soffice.bin") && command.contains(dir) &&
             !command.contains("convert-profile"))
-            result << pid;
+            result << entry.toLongLong();
     }
     return result;
 }
@@ -183,18 +162,6 @@ QList<qint64> officePids() {
 void signalOffice(int signal) {
     for (qint64 pid : officePids())
         ::kill(static_cast<pid_t>(pid), signal);
-}
-
-QColor slideColour(int slide) {
-    static const QColor colours[] = {QColor(0xff, 0, 0), QColor(0, 0xff, 0), QColor(0, 0, 0xff),
-                                     QColor(0xff, 0xff, 0), QColor(0xff, 0, 0xff)};
-    return slide >= 1 && slide <= 5 ? colours[slide - 1] : QColor();
-}
-
-QColor otherSlideColour(int slide) {
-    static const QColor colours[] = {QColor(0, 0xff, 0xff), QColor(0xff, 0x80, 0),
-                                     QColor(0xff, 0xff, 0xff)};
-    return slide >= 1 && slide <= 3 ? colours[slide - 1] : QColor();
 }
 
 } // namespace e2e

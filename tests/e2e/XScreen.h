@@ -1,7 +1,9 @@
-// What the X server shows, asked of the X server itself rather than of the backend under test,
-// keys pressed through it as a person would, and the office processes of this test run. For the
-// end-to-end tests, which run under run-on-xvfb.sh.
+// The harness of the end-to-end tests, which run under run-on-xvfb.sh: what the X server shows,
+// asked of the X server itself rather than of the code under test, keys pressed and windows
+// minimized through it as a person would, the office processes of the run and the test decks.
 #pragma once
+
+#include "show/impress/ImpressApplication.h"
 
 #include <chrono>
 #include <optional>
@@ -12,41 +14,52 @@
 
 namespace e2e {
 
-// The folder run-on-xvfb.sh made for this run.
-QString workDir();
+using namespace std::chrono_literals;
+
+// Left 769, Top 0, Width 768 points: the right half of the 2048 x 768 screen, 4/3 pixels a point.
+const QRect kSecondDisplay(1025, 0, 1024, 768);
+const QPoint kCentre = kSecondDisplay.center();
+const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
+
+// A file in the folder run-on-xvfb.sh made for this run.
 QString deck(const QString& name);
 
-// The colour of one pixel of the screen.
 QColor pixelAt(QPoint point);
 // Close enough to tell the decks' slides apart after scaling and colour conversion.
 bool sameColour(const QColor& a, const QColor& b);
-// Waits until the pixel has the colour; returns the last colour seen.
-QColor waitForColour(QPoint point, const QColor& colour,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Whether the pixel has, or comes to have within 10 s, the colour.
+bool shows(const QColor& colour, QPoint point = kCentre);
 
-// The top-level windows the window manager shows, with their names (empty for a window without
-// one) and on-screen rectangles.
-QList<std::pair<QString, QRect>> shownWindows();
-
-// The on-screen rectangle of the topmost mapped top-level window whose name contains part, if any.
+// The windows the window manager manages, bottom first: name, on-screen rectangle, whether mapped.
+struct Client {
+    QString name;
+    QRect rect;
+    bool shown;
+    unsigned long id;
+};
+QList<Client> clients();
+// The topmost shown window whose name contains part, if any.
+std::optional<Client> topmost(const QString& part);
 std::optional<QRect> windowRect(const QString& part);
-std::optional<QRect>
-waitForWindowRect(const QString& part, const QRect& wanted,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted);
 
-// Gives the keyboard focus to the topmost mapped window whose name contains part; false if none.
+// Gives the keyboard to the topmost shown window whose name contains part; false if none.
 bool focusWindow(const QString& part);
-// Presses and releases a key (an X key name: "Right", "Escape", "n", "1"), with Alt held if asked,
-// on whatever window has the keyboard focus.
+// Presses and releases a key (an X key name: "Right", "Escape", "n"), with Alt held if asked.
 void pressKey(const char* name, bool alt = false);
+// Asks the window manager to minimize the window, as its title bar's button would.
+void minimize(unsigned long window);
 
 // soffice.bin processes started under this run's folder.
 QList<qint64> officePids();
 void signalOffice(int signal);
 
-// The slide colours of deck.* (and of the looping decks' first slides) and of other.pptx, slide 1
-// first.
-QColor slideColour(int slide);
-QColor otherSlideColour(int slide);
+// The slide colours of deck.* (and of the looping decks) and of other.pptx, slide 1 first.
+inline QColor slideColour(int slide) {
+    return QList<QColor>{0xff0000, 0x00ff00, 0x0000ff, 0xffff00, 0xff00ff}.value(slide - 1);
+}
+inline QColor otherSlideColour(int slide) {
+    return QList<QColor>{0x00ffff, 0xff8000, 0xffffff}.value(slide - 1);
+}
 
 } // namespace e2e

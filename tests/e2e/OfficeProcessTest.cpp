@@ -24,19 +24,9 @@ int mode(const QString& path) {
     return stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
-// Sets an environment variable while it lives.
-struct ScopedVariable {
-    ScopedVariable(const char* name, const QString& value) : name(name), saved(qgetenv(name)) {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~ScopedVariable() { qputenv(name, saved); }
-    const char* name;
-    QByteArray saved;
-};
-
 TEST(OfficeProcess, KeepsItsProfileAndPipeNameWhereOnlyTheUserCanReachThem) {
     QTemporaryDir cache;
-    const ScopedVariable cacheHome("XDG_CACHE_HOME", cache.path());
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit()); // each test runs in a process of its own
     OfficeProcess office;
     // Private, even where an earlier version left the folder open.
     QDir().mkpath(office.profileDir());
@@ -120,8 +110,8 @@ TEST(OfficeConnection, RefusesAnotherUsersPipeAndReportsAnOfficeThatCannotStart)
     QTemporaryDir cache;
     QTemporaryDir bin;
     ASSERT_TRUE(QFile::link(QStandardPaths::findExecutable("setsid"), bin.path() + "/setsid"));
-    const ScopedVariable path("PATH", bin.path());
-    const ScopedVariable cacheHome("XDG_CACHE_HOME", cache.path());
+    qputenv("PATH", bin.path().toLocal8Bit()); // each test runs in a process of its own
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     auto connectFailure = [] {
         try {
             show::impress::createImpressApplication();

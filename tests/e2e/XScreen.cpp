@@ -29,17 +29,6 @@ template <typename Done> void poll(std::chrono::milliseconds timeout, Done done)
         QThread::msleep(20);
 }
 
-QRect screenRect(Window window) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display(), window, &attributes))
-        return {};
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
-    return QRect(x, y, attributes.width, attributes.height);
-}
-
 } // namespace
 
 QString deck(const QString& name) {
@@ -89,7 +78,11 @@ QList<Client> clients() {
         XWindowAttributes attributes{};
         XGetWindowAttributes(display(), window, &attributes);
         XFetchName(display(), window, &name);
-        result.append({QString::fromUtf8(name), screenRect(window),
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
+        result.append({QString::fromUtf8(name), QRect(x, y, attributes.width, attributes.height),
                        attributes.map_state == IsViewable, window});
         XFree(name);
     }
@@ -126,16 +119,12 @@ bool focusWindow(const QString& part) {
 }
 
 void pressKey(const char* name, bool alt) {
-    Display* const d = display();
-    const KeyCode key = XKeysymToKeycode(d, XStringToKeysym(name));
-    const KeyCode altKey = XKeysymToKeycode(d, XStringToKeysym("Alt_L"));
-    if (alt)
-        XTestFakeKeyEvent(d, altKey, True, 0);
-    XTestFakeKeyEvent(d, key, True, 0);
-    XTestFakeKeyEvent(d, key, False, 0);
-    if (alt)
-        XTestFakeKeyEvent(d, altKey, False, 0);
-    XSync(d, False);
+    const KeyCode key = XKeysymToKeycode(display(), XStringToKeysym(name));
+    const KeyCode altKey = alt ? XKeysymToKeycode(display(), XStringToKeysym("Alt_L")) : 0;
+    for (auto [code, down] : {std::pair(altKey, 1), {key, 1}, {key, 0}, {altKey, 0}})
+        if (code)
+            XTestFakeKeyEvent(display(), code, down, 0);
+    XSync(display(), False);
 }
 
 void minimize(unsigned long window) {

@@ -1,19 +1,14 @@
 #!/usr/bin/env python3
-"""Writes the end-to-end test decks as flat ODP into FOLDER, for the office to convert: deck.fodp,
-five 4:3 slides each filled with a colour of its own, so that the slide shown can be told from one
-screen pixel; other.fodp, three slides in other colours, whose second slide has one effect, a black
-box over the centre that appears on the first click; loop.fodp, three slides saved to loop with no
-pause between rounds; timed-loop.fodp, which moves on by itself after a second a slide, round and
-round its custom show of slides 1, 3 and 4.
+"""make-decks.py FOLDER: the test decks as flat ODP, for the office to convert. deck: five 4:3
+slides, each one colour, so that one screen pixel tells the slide shown; other: three slides in
+other colours, the second with one effect (a black box over the centre on the first click); loop:
+looping with no pause; timed-loop: looping by itself, a second a slide, over its custom show of
+slides 1, 3 and 4.
 
-    make-decks.py FOLDER
-
-With --damaged, it copies the converted decks of FOLDER to the names and states the office would
-ask about: garbage.pptx holds garbage in every XML part but the two that say it is a presentation
-(the office aborts on it); repair.odp lacks its manifest (the office offers to repair it); a text
-file; copies under a name a file URL must escape and beside a lock file of an office that died.
-
-    make-decks.py --damaged FOLDER"""
+make-decks.py --damaged FOLDER: from the converted decks, those the office would ask about: garbage
+in every XML part but the two that say it is a presentation (the office aborts on it), no manifest
+(it offers to repair), a text file; copies under a name a file URL must escape and beside the lock
+file of an office that died."""
 import random
 import shutil
 import sys
@@ -97,6 +92,8 @@ if __name__ == "__main__" and sys.argv[1] == "--damaged":
     shutil.copy(f"{folder}/deck.ppt", f"{folder}/deck.pps")
     for name in ["Vortrag #1, 100% Größe.pptx", "locked.pptx"]:
         shutil.copy(f"{folder}/deck.pptx", f"{folder}/{name}")
+    with open(f"{folder}/.~lock.locked.pptx#", "w") as out:
+        out.write("Someone,someone,kiosk-2,01.02.2024 10:00,file:///home/someone/.config/lo;\n")
 elif __name__ == "__main__":
     for name, text in DECKS.items():
         with open(f"{sys.argv[1]}/{name}.fodp", "w", encoding="utf-8") as out:

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Runs one end-to-end test program on a virtual X server: one 2048 x 768 screen standing for two
-# 1024 x 768 displays side by side (QUENVAR_E2E_SCREEN gives another size, such as 3840x1080),
-# black where no window is, with openbox as its window manager. Makes the test decks with the
-# office, gives the program a private cache folder (so the office it starts has a profile and a
-# pipe of its own) and, whatever happens, stops the X server, the window manager and every office
-# process started under that folder afterwards.
-#
-#   run-on-xvfb.sh PROGRAM [ARGS...]
-# The program finds the decks and its folder in QUENVAR_E2E_DIR.
+# run-on-xvfb.sh PROGRAM [ARGS...]: runs one end-to-end test program on a virtual X server, one
+# 2048 x 768 screen standing for two 1024 x 768 displays side by side (or QUENVAR_E2E_SCREEN), black
+# where no window is, managed by openbox. The program finds the decks made here, and its private
+# cache folder (the office's profile and pipe), in QUENVAR_E2E_DIR; whatever happens, the X server,
+# the window manager and every office process started under that folder are stopped afterwards.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d /tmp/quenvar-e2e.XXXXXX)
@@ -47,9 +43,7 @@ pids+=($!)
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 wait_for 10 wm_running || { echo "openbox did not start" >&2; cat "$work/x.log" >&2; exit 1; }
 
-# One flat ODP of each deck, converted by an office on a profile of its own into the formats Load
-# Show offers; the decks the office would ask about (see make-decks.py); a lock file beside
-# locked.pptx, left by someone else's office that died.
+# The decks in the formats Load Show offers, converted by an office on a profile of its own.
 python3 "$here/make-decks.py" "$work" || exit 1
 convert() { # format, decks...
     timeout 120 soffice "-env:UserInstallation=file://$work/convert-profile" --headless \
@@ -61,8 +55,6 @@ convert pptx "$work/deck.fodp" "$work/other.fodp" "$work/loop.fodp"
 convert ppt "$work/deck.fodp"
 convert ppsx "$work/deck.fodp"
 python3 "$here/make-decks.py" --damaged "$work" || exit 1
-printf 'Someone,someone,kiosk-2,01.02.2024 10:00,file:///home/someone/.config/lo;\n' \
-    >"$work/.~lock.locked.pptx#"
 
 export QUENVAR_E2E_DIR=$work XDG_CACHE_HOME=$work/cache QT_QPA_PLATFORM=xcb
 "$@"

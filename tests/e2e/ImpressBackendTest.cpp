@@ -71,8 +71,9 @@ TEST(ImpressBackend, PlacesAndMovesTheShowAndWaitsForAStoppedOffice) {
 
     for (int32_t index : {0, 6})
         EXPECT_TRUE(fails([&] { show.view()->GotoSlide(index, true); }, "1 to 5"));
-    // Past the end no slide is in view; Previous comes back to the last one.
+    // Past the end no slide is in view, however often clicked; Previous comes back to the last.
     show.view()->GotoSlide(5, true);
+    show.view()->Next();
     show.view()->Next();
     EXPECT_TRUE(fails([&] { show.shown(); }, "No slide is currently in view"));
     show.view()->Previous();

@@ -42,7 +42,8 @@ def deck(colours, box_on=None, page="", settings=""):
         for i in range(1, len(colours) + 1))
     return f"""<?xml version="1.0" encoding="UTF-8"?>
 <office:document {NS} office:version="1.3"
- office:mimetype="application/vnd.oasis.opendocument.presentation"><office:styles/><office:automatic-styles>
+ office:mimetype="application/vnd.oasis.opendocument.presentation">
+<office:styles/><office:automatic-styles>
 <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm"
  fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
  fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>{styles}
@@ -67,7 +68,8 @@ DECKS = {
     "timed-loop": deck(COLOURS[:4], settings=LOOP + ' presentation:show="Kiosk">'
                        '<presentation:show presentation:name="Kiosk" presentation:pages='
                        '"Slide1,Slide3,Slide4"/></presentation:settings>',
-                       page='presentation:transition-type="automatic" presentation:duration="PT1S" '),
+                       page='presentation:transition-type="automatic" '
+                       'presentation:duration="PT1S" '),
 }
 
 

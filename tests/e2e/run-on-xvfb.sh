@@ -38,10 +38,10 @@ Xvfb -displayfd 3 -screen 0 "${QUENVAR_E2E_SCREEN:-2048x768}x24" -br -nolisten t
 pids+=($!)
 wait_for 15 test -s "$work/display" || { cat "$work/x.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
-openbox --sm-disable >"$work/x.log" 2>&1 &
+openbox --sm-disable >"$work/wm.log" 2>&1 &
 pids+=($!)
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-wait_for 10 wm_running || { echo "openbox did not start" >&2; cat "$work/x.log" >&2; exit 1; }
+wait_for 10 wm_running || { echo "openbox did not start" >&2; cat "$work/wm.log" >&2; exit 1; }
 
 # The decks in the formats Load Show offers, converted by an office on a profile of its own.
 python3 "$here/make-decks.py" "$work" || exit 1

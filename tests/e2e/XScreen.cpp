@@ -90,6 +90,8 @@ QList<Client> clients() {
     return result;
 }
 
+namespace {
+
 std::optional<Client> topmost(const QString& part) {
     const QList<Client> all = clients();
     for (auto client = all.rbegin(); client != all.rend(); ++client)
@@ -97,6 +99,8 @@ std::optional<Client> topmost(const QString& part) {
             return *client;
     return std::nullopt;
 }
+
+} // namespace
 
 std::optional<QRect> windowRect(const QString& part) {
     const auto client = topmost(part);

@@ -38,8 +38,7 @@ struct Client {
     unsigned long id;
 };
 QList<Client> clients();
-// The topmost shown window whose name contains part, if any.
-std::optional<Client> topmost(const QString& part);
+// The rectangle of the topmost shown window whose name contains part, if any.
 std::optional<QRect> windowRect(const QString& part);
 std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted);
 

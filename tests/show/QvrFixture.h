@@ -33,7 +33,9 @@ struct QvrFixture : platform::FilePrompt, platform::Clock {
         seams.filePrompt = this;
         seams.messageBox = &messages;
         seams.forms = &forms;
-        seams.makeTopmost = [this](QWidget* w) { log(w->isVisible() ? "topmost shown" : "topmost"); };
+        seams.makeTopmost = [this](QWidget* w) {
+            log(w->isVisible() ? "topmost shown" : "topmost");
+        };
         seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
         seams.clock = this;
         seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));

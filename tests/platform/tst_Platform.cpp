@@ -35,6 +35,7 @@ private slots:
 void tst_Platform::conversion() {
     // Target (Integer, Long, Single), the user's locale, the text, the number or the failure.
     const char* const rows[][4] = {{"I", "C", "1,024", "1024"},
+                                   {"I", "C", "\t 7\t", "7"},
                                    {"I", "en", "1.5", "2"},
                                    {"I", "de", "1.024", "1024"},
                                    {"I", "sv", "\u22122,5", "-2"},

@@ -181,7 +181,7 @@ struct Generator {
     template <typename T, size_t N> T pick(const T (&items)[N]) { return items[below(N)]; }
     // Characters that steer the reader, NUL too (kChars ends in one); or, if plain, mostly letters.
     std::string text(int maxLength, bool plain = false) {
-        static const char kChars[] = "\r\n\f\t  aBb,\x1f\x7f~\xe9\xc9\x80";
+        static const char kChars[] = "\r\n\f\t  aBb,\x1f\x7f~\xe9\xc9\xde\xfe\x80";
         std::string out;
         for (int i = below(maxLength + 1); i > 0; --i)
             out += chance(plain ? 1 : 15) ? "\r\n"

@@ -10,58 +10,46 @@
 
 #include <optional>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
-class AnsweringFilePrompt final : public platform::FilePrompt {
-public:
-    std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString&,
-                                       const QString&) override {
-        this->title = title;
-        return answer;
-    }
-    std::optional<QString> answer; // nothing: the operator cancels
-    QString title;
-};
-
-class HandClock final : public platform::Clock {
-public:
-    std::chrono::steady_clock::time_point now() const override { return m_now; }
-    void advance(std::chrono::milliseconds by) { m_now += by; }
-
-private:
-    std::chrono::steady_clock::time_point m_now{std::chrono::hours(1)};
-};
-
-struct QvrFixture {
+struct QvrFixture : platform::FilePrompt, platform::Clock {
     QTemporaryDir folder;
     fake::Office office;
-    AnsweringFilePrompt prompt;
     RecordingMessageBox messages;
     platform::Forms forms;
-    HandClock clock;
+    std::optional<QString> answer; // the file prompt's; nothing: the operator cancels
+    QString promptTitle;
+    std::chrono::steady_clock::time_point clock{std::chrono::hours(1)};
     QStringList events; // the seams the window called, in order
     std::unique_ptr<show::frmQvr> window;
 
     QvrFixture() {
         show::frmQvr::Seams seams;
         seams.createObject = office.factory();
-        seams.filePrompt = &prompt;
+        seams.filePrompt = this;
         seams.messageBox = &messages;
         seams.forms = &forms;
         seams.makeTopmost = [this](QWidget* w) {
             log(w->isVisible() ? "topmost shown" : "topmost");
         };
         seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
-        seams.clock = &clock;
+        seams.clock = this;
         seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));
         seams.endProgram = [this] { log("end"); };
         seams.prepareProgram = [this] { log("prepare"); };
         seams.releaseProgram = [this] { log("release"); };
         window = std::make_unique<show::frmQvr>(std::move(seams));
     }
+    std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString&,
+                                       const QString&) override {
+        promptTitle = title;
+        return answer;
+    }
+    std::chrono::steady_clock::time_point now() const override { return clock; }
     void log(const char* event) { events.append(QLatin1String(event)); }
 
     template <typename Widget = QWidget> Widget* find(const char* name) const {
@@ -77,14 +65,23 @@ struct QvrFixture {
     }
     void type(const char* name, const QString& text) const { box(name)->setText(text); }
     void tick(std::chrono::milliseconds after) {
-        clock.advance(after);
+        clock += after;
         window->LongTimer1().check();
     }
     // One press of Load Show, choosing fileName, with interval typed into Text1.
     void loadShow(const QString& fileName = QStringLiteral("/shows/first.ppt"),
                   const QString& interval = QStringLiteral("10")) {
-        prompt.answer = fileName;
+        answer = fileName;
         type("Text1", interval);
         click("cmdLoadShow");
+    }
+    // The display numbers window, shown by its button, with left, top and width typed, then OK.
+    void confirmNumbers(const QStringList& leftTopWidth) {
+        click("cmdLoadScreenNum");
+        QDialog* numbers = window->frmScreen().window();
+        for (int i = 0; i < 3; ++i)
+            numbers->findChild<QLineEdit*>(QStringList{"txtLeft", "txtTop", "txtWidth"}[i])
+                ->setText(leftTopWidth[i]);
+        QTest::mouseClick(numbers->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
     }
 };

@@ -1,21 +1,19 @@
 // The control window as the operator meets it: made topmost before it is first shown, its layout,
-// the order Tab goes through the controls, the access keys, and the link label.
+// the order Tab goes through the controls, the access keys, the link label, and closing it.
 #include "QvrFixture.h"
 
-#include <QDialog>
 #include <QLabel>
 
 class tst_ControlWindow : public QObject {
     Q_OBJECT
 private slots:
-    void layout();
-    void tabOrder();
-    void accessKeys_data();
-    void accessKeys();
-    void linkLabel();
+    void layoutAndTabOrder();
+    void accessKeysAndLinkLabel();
+    void closingUnloadsOtherWindowsAndLeavesTheShowRunning();
 };
 
-void tst_ControlWindow::layout() {
+// The display boxes are passed over while disabled; the path box joins once Load Show enabled it.
+void tst_ControlWindow::layoutAndTabOrder() {
     QvrFixture f;
     QCOMPARE(f.events, QStringList{"topmost"}); // while still hidden
     QCOMPARE(f.forms.at(0), f.window.get());
@@ -23,8 +21,6 @@ void tst_ControlWindow::layout() {
     QCOMPARE(f.window->size(), QSize(282, 229));
     QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
     QCOMPARE(f.find("cmdLoadShow")->geometry(), QRect(99, 64, 84, 43));
-    for (const char* display : {"txtLoadShow", "txtSlideNum", "txtTotalslides"})
-        QVERIFY(!f.box(display)->isEnabled());
     QStringList captions;
     for (const QObject* control : f.window->children())
         captions.append(control->property("text").toString());
@@ -32,11 +28,7 @@ void tst_ControlWindow::layout() {
                                 "   &Previous    Slide", "Current Slide Show", "Total Slides",
                                 "    Load &Display    Numbers", "Timer"})
         QVERIFY2(captions.contains(QLatin1String(caption)), caption);
-}
 
-// The display boxes are passed over while disabled; the path box joins once Load Show enabled it.
-void tst_ControlWindow::tabOrder() {
-    QvrFixture f;
     f.window->show();
     QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
     auto cycle = [&f] {
@@ -55,42 +47,25 @@ void tst_ControlWindow::tabOrder() {
     QCOMPARE(cycle(), order + QStringList{"txtLoadShow"});
 }
 
-void tst_ControlWindow::accessKeys_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("Alt+L loads a show") << int(Qt::Key_L) << "Open /shows/first.ppt";
-    QTest::newRow("Alt+N goes on") << int(Qt::Key_N) << "Next";
-    QTest::newRow("Alt+P goes back") << int(Qt::Key_P) << "Previous";
-    QTest::newRow("Alt+G goes to") << int(Qt::Key_G) << "GotoSlide 3 reset";
-    QTest::newRow("Alt+D shows the numbers") << int(Qt::Key_D) << "frmScreen";
-}
-
-void tst_ControlWindow::accessKeys() {
-    QFETCH(int, key);
-    QFETCH(QString, expected);
+// An access key clicks its button at once. The link label is red while the pointer is on it, blue
+// again only once it crosses the bare background; a click opens the maker's address.
+void tst_ControlWindow::accessKeysAndLinkLabel() {
     QvrFixture f;
     f.window->show();
     QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
-    f.prompt.answer = QStringLiteral("/shows/first.ppt");
+    f.answer = QStringLiteral("/shows/first.ppt");
     f.type("txtGotoSlide", QStringLiteral("3"));
-    if (key != Qt::Key_L)
-        f.loadShow();
-    QTest::keyClick(f.window.get(), Qt::Key(key), Qt::AltModifier);
-    if (expected == QLatin1String("frmScreen")) {
-        QTRY_VERIFY(f.window->frmScreen().window() && f.window->frmScreen().window()->isVisible());
-        f.window->frmScreen().Unload();
-    } else {
-        // An access key clicks its button at once.
-        QVERIFY2(f.office.calls.contains(expected), qPrintable(f.office.calls.join(", ")));
+    for (const auto& [key, call] : {std::pair{Qt::Key_L, "Open /shows/first.ppt"},
+                                    {Qt::Key_N, "Next"},
+                                    {Qt::Key_P, "Previous"},
+                                    {Qt::Key_G, "GotoSlide 3 reset"}}) {
+        QTest::keyClick(f.window.get(), key, Qt::AltModifier);
+        QVERIFY2(f.office.take().contains(call), call);
     }
-}
+    QTest::keyClick(f.window.get(), Qt::Key_D, Qt::AltModifier);
+    QTRY_VERIFY(f.window->frmScreen().window() && f.window->frmScreen().window()->isVisible());
+    f.window->frmScreen().Unload();
 
-// Red while the pointer is on the label, blue again only once it crosses the bare background;
-// a click opens the maker's address.
-void tst_ControlWindow::linkLabel() {
-    QvrFixture f;
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
     auto* label = f.find<QLabel>("Label1");
     auto colour = [label] { return label->palette().color(QPalette::WindowText); };
     QCOMPARE(colour(), QColor(0, 0, 255));
@@ -102,6 +77,29 @@ void tst_ControlWindow::linkLabel() {
     QTRY_COMPARE(colour(), QColor(0, 0, 255));
     QTest::mouseClick(label, Qt::LeftButton);
     QCOMPARE(f.events.last(), show::kMakerAddress);
+}
+
+// Every other window of the program is unloaded first, then the program ends, and nothing at all
+// is asked of the presentation program.
+void tst_ControlWindow::closingUnloadsOtherWindowsAndLeavesTheShowRunning() {
+    QvrFixture f;
+    f.window->show();
+    f.loadShow();
+    f.office.take();
+    // Confirmed once and closed, then shown again and typed into without OK.
+    f.confirmNumbers({"769", "0", "768"});
+    f.click("cmdLoadScreenNum");
+    QPointer<QDialog> numbers = f.window->frmScreen().window();
+    numbers->findChild<QLineEdit*>(QStringLiteral("txtLeft"))->setText(QStringLiteral("5"));
+    QCOMPARE(f.forms.at(1), numbers.data()); // second, in load order
+    f.window->close();
+    QCOMPARE(f.forms.count(), 1);
+    QTRY_VERIFY(!numbers);
+    QCOMPARE(f.events.mid(2), QStringList({"release", "end"}));
+    f.window.reset();
+    // Dropping the window releases its references without a call: the show runs on.
+    QVERIFY(f.office.calls.isEmpty());
+    QVERIFY(f.office.decks[0]->running);
 }
 
 QTEST_MAIN(tst_ControlWindow)

@@ -2,18 +2,13 @@
 // window's boxes and timer hold afterwards, and which one message a failure at each step gives.
 #include "QvrFixture.h"
 
-#include <QDialog>
-
 class tst_LoadShow : public QObject {
     Q_OBJECT
 private slots:
     void firstPressRunsShowThenAsksForInterval();
-    void laterFailuresShowSourceAndDescription_data();
     void laterFailuresShowSourceAndDescription();
     void everyPressSetsTheTimerFromText1();
-    void cancelledDialog();
-    void placesShowByConfirmedNumbersOnly();
-    void secondPressDrivesSecondPresentation();
+    void cancelledDialogAndConfirmedNumbers();
 };
 
 void tst_LoadShow::firstPressRunsShowThenAsksForInterval() {
@@ -24,15 +19,16 @@ void tst_LoadShow::firstPressRunsShowThenAsksForInterval() {
                                            "Left 769", "Top 0", "Width 768", "ActivePresentation",
                                            "Item 1", "SlideIndex", "ActivePresentation", "Count"}));
     QCOMPARE(f.events, QStringList({"topmost", "prepare"}));
-    QCOMPARE(f.prompt.title, QStringLiteral("Load PowerPoint Presentation"));
+    QCOMPARE(f.promptTitle, QStringLiteral("Load PowerPoint Presentation"));
     QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/first.ppt"));
     QVERIFY(f.box("txtLoadShow")->isEnabled());
-    QCOMPARE(f.text("txtSlideNum"), QStringLiteral("1"));
-    QCOMPARE(f.text("txtTotalslides"), QStringLiteral("5"));
+    QCOMPARE(f.text("txtSlideNum") + f.text("txtTotalslides"), QStringLiteral("15"));
     QVERIFY(!f.box("txtSlideNum")->isEnabled() && !f.box("txtTotalslides")->isEnabled());
     QCOMPARE(f.messages.texts, QStringList{"Please enter timer interval before loading PPT file."});
     QVERIFY(f.window->LongTimer1().Enabled());
     QCOMPARE(f.window->LongTimer1().interval(), 0.0f);
+    // The numbers are read without showing their window.
+    QVERIFY(!f.window->frmScreen().window() && f.forms.count() == 1);
 
     // The request for an interval comes from the timer's interval, not from the box: a first
     // press that fails with a good interval typed still asks for one.
@@ -42,98 +38,67 @@ void tst_LoadShow::firstPressRunsShowThenAsksForInterval() {
     QCOMPARE(g.messages.texts, QStringList{"Please enter timer interval before loading PPT file."});
 }
 
-void tst_LoadShow::laterFailuresShowSourceAndDescription_data() {
-    QTest::addColumn<QString>("failingCall");
-    QTest::addColumn<bool>("numbersRewritten");
-    QTest::newRow("no program") << "CreateObject" << false;
-    QTest::newRow("not visible") << "Visible" << false;
-    QTest::newRow("file refused") << "Open" << false;
-    QTest::newRow("show refused") << "Run" << false;
-    QTest::newRow("no show window") << "SlideShowWindow" << false;
-    QTest::newRow("not placed") << "Top" << false;
-    QTest::newRow("no count") << "Count" << true;
-}
-
 // After a press that set an interval, a failure at any step ends the press there with one
-// message: the failing component's name and what it said. Nothing done before is undone.
+// message: the failing component's name and what it said. Nothing done before is undone; the
+// slide number is rewritten only once the show was placed.
 void tst_LoadShow::laterFailuresShowSourceAndDescription() {
-    QFETCH(QString, failingCall);
-    QFETCH(bool, numbersRewritten);
     QvrFixture f;
-    f.loadShow();
-    f.window->cmdNextSlide_Click();
-    f.office.take();
-    f.office.failNext(failingCall, QStringLiteral("did not answer"));
-    f.loadShow(QStringLiteral("/shows/second.ppt"), QStringLiteral("4"));
-
-    QCOMPARE(f.messages.texts, QStringList{"Fake Impress did not answer"});
-    QVERIFY(f.office.calls.last().startsWith(failingCall));
-    QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/second.ppt"));
-    QCOMPARE(f.text("txtSlideNum"), numbersRewritten ? QStringLiteral("1") : QStringLiteral("2"));
-    QVERIFY(!f.box("txtSlideNum")->isEnabled());
-    QCOMPARE(f.window->LongTimer1().interval(), 10.0f);
+    for (const char* call :
+         {"CreateObject", "Visible", "Open", "Run", "SlideShowWindow", "Top", "Count"}) {
+        f.loadShow();
+        f.window->cmdNextSlide_Click();
+        f.office.take();
+        f.office.failNext(call, QStringLiteral("did not answer"));
+        f.loadShow(QStringLiteral("/shows/%1.ppt").arg(call), QStringLiteral("4"));
+        QCOMPARE(f.messages.texts.takeFirst(), QStringLiteral("Fake Impress did not answer"));
+        QVERIFY2(f.messages.texts.isEmpty() && f.office.calls.last().startsWith(call), call);
+        QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/%1.ppt").arg(call));
+        QCOMPARE(f.text("txtSlideNum"), QString(call) == "Count" ? "1" : "2");
+        QVERIFY(!f.box("txtSlideNum")->isEnabled());
+        QCOMPARE(f.window->LongTimer1().interval(), 10.0f);
+    }
 }
 
-// The timer takes the box's number at every successful press, and keeps its interval when the
-// box holds no number (the show still runs).
+// Every successful press makes a new application, drives the new presentation and gives the timer
+// the box's number; a box without a number leaves the timer's interval (the show still runs).
 void tst_LoadShow::everyPressSetsTheTimerFromText1() {
     QvrFixture f;
     f.loadShow(QStringLiteral("/shows/first.ppt"), QStringLiteral(" 2.5 "));
     QCOMPARE(f.window->LongTimer1().interval(), 2.5f);
+    f.office.slideCountOfNextDeck = 12;
     f.loadShow(QStringLiteral("/shows/second.ppt"), QStringLiteral("7"));
     QCOMPARE(f.window->LongTimer1().interval(), 7.0f);
+    QCOMPARE(f.text("txtTotalslides"), QStringLiteral("12"));
+    f.window->cmdNextSlide_Click();
+    QVERIFY(f.office.decks[0]->current == 1 && f.office.decks[0]->running);
+    QCOMPARE(f.office.decks[1]->current, 2);
+    QCOMPARE(f.office.calls.count(QStringLiteral("CreateObject Powerpoint.Application")), 2);
     QVERIFY(f.messages.texts.isEmpty());
     f.loadShow(QStringLiteral("/shows/third.ppt"), QStringLiteral("ten"));
     QCOMPARE(f.messages.texts, QStringList{"Quenvar Type mismatch"});
-    QVERIFY(f.office.decks[2]->running);
-    QVERIFY(f.window->LongTimer1().Enabled());
+    QVERIFY(f.office.decks[2]->running && f.window->LongTimer1().Enabled());
     QCOMPARE(f.window->LongTimer1().interval(), 7.0f);
 }
 
-void tst_LoadShow::cancelledDialog() {
+// A cancelled dialog before any show asks for an interval, later says so; neither calls the
+// program. Only numbers confirmed with OK place the show.
+void tst_LoadShow::cancelledDialogAndConfirmedNumbers() {
     QvrFixture f;
-    f.prompt.answer.reset();
     f.click("cmdLoadShow");
     QCOMPARE(f.messages.texts, QStringList{"Please enter timer interval before loading PPT file."});
     QVERIFY(f.office.calls.isEmpty());
     f.loadShow();
     f.office.take();
-    f.prompt.answer.reset();
+    f.answer.reset();
     f.click("cmdLoadShow");
     QCOMPARE(f.messages.texts.last(), QStringLiteral("Quenvar Cancel was selected."));
     QVERIFY(f.office.calls.isEmpty());
     QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/first.ppt"));
-}
 
-// Load Show reads the numbers without showing their window; only OK's numbers place the show.
-void tst_LoadShow::placesShowByConfirmedNumbersOnly() {
-    QvrFixture f;
-    f.loadShow();
-    QVERIFY(!f.window->frmScreen().window());
-    QCOMPARE(f.forms.count(), 1);
-    f.click("cmdLoadScreenNum");
-    QDialog* numbers = f.window->frmScreen().window();
-    numbers->findChild<QLineEdit*>(QStringLiteral("txtLeft"))->setText(QStringLiteral(" -1024 "));
-    numbers->findChild<QLineEdit*>(QStringLiteral("txtTop"))->setText(QStringLiteral("32767"));
-    numbers->findChild<QLineEdit*>(QStringLiteral("txtWidth"))->setText(QStringLiteral("768.5"));
-    QTest::mouseClick(numbers->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
-    f.office.take();
+    f.confirmNumbers({" -1024 ", "32767", "768.5"});
     f.loadShow();
     QCOMPARE(f.office.calls.mid(f.office.calls.indexOf("SlideShowWindow") + 1, 3),
              QStringList({"Left -1024", "Top 32767", "Width 768"}));
-}
-
-void tst_LoadShow::secondPressDrivesSecondPresentation() {
-    QvrFixture f;
-    f.loadShow(QStringLiteral("/shows/first.ppt"));
-    f.office.slideCountOfNextDeck = 12;
-    f.loadShow(QStringLiteral("/shows/second.ppt"));
-    QCOMPARE(f.text("txtTotalslides"), QStringLiteral("12"));
-    f.window->cmdNextSlide_Click();
-    QCOMPARE(f.office.decks[0]->current, 1);
-    QCOMPARE(f.office.decks[1]->current, 2);
-    QVERIFY(f.office.decks[0]->running); // left running, never stopped
-    QCOMPARE(f.office.calls.count(QStringLiteral("CreateObject Powerpoint.Application")), 2);
 }
 
 QTEST_MAIN(tst_LoadShow)

@@ -17,21 +17,103 @@ namespace fake {
 
 inline const QString kProgramName = QStringLiteral("Fake Impress");
 
-struct Deck {
-    int32_t slideCount = 5;
+class Office;
+
+// One opened presentation: its settings, its show window and view, its slides, and the slide
+// last asked for (by Item or Slide).
+class Deck final : public show::PpPresentation,
+                   public show::PpSlideShowSettings,
+                   public show::PpSlideShowWindow,
+                   public show::PpSlideShowView,
+                   public show::PpSlides,
+                   public show::PpSlide,
+                   public std::enable_shared_from_this<Deck> {
+public:
+    Deck(Office& office, std::shared_ptr<show::PpApplication> application, int32_t slides)
+        : slideCount(slides), m_office(office), m_application(std::move(application)) {}
+    int32_t slideCount;
     int32_t current = 1;
     bool running = false;
     bool ended = false;
+
+    std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override { return self(); }
+    std::shared_ptr<show::PpSlideShowWindow> Run() override {
+        enter(QStringLiteral("Run"));
+        running = true;
+        return self();
+    }
+    std::shared_ptr<show::PpSlideShowWindow> SlideShowWindow() override {
+        enter(QStringLiteral("SlideShowWindow"));
+        if (!running)
+            throw platform::Failure(kProgramName, QStringLiteral("no slide show is running"));
+        return self();
+    }
+    std::shared_ptr<show::PpApplication> Application() override { return m_application; }
+    std::shared_ptr<show::PpSlides> Slides() override { return self(); }
+
+    float Left() override { return 0; }
+    void setLeft(float points) override { enter(QStringLiteral("Left %1").arg(points)); }
+    float Top() override { return 0; }
+    void setTop(float points) override { enter(QStringLiteral("Top %1").arg(points)); }
+    float Width() override { return 0; }
+    void setWidth(float points) override { enter(QStringLiteral("Width %1").arg(points)); }
+    void Activate() override { enter(QStringLiteral("Activate")); }
+    std::shared_ptr<show::PpSlideShowView> View() override { return self(); }
+
+    void Next() override {
+        enter(QStringLiteral("Next"));
+        ended = current == slideCount;
+        current += ended ? 0 : 1;
+    }
+    void Previous() override {
+        enter(QStringLiteral("Previous"));
+        if (!std::exchange(ended, false) && current > 1)
+            --current;
+    }
+    void GotoSlide(int32_t index, bool reset) override {
+        enter(QStringLiteral("GotoSlide %1 %2").arg(index).arg(reset ? "reset" : ""));
+        if (index < 1 || index > slideCount)
+            throw platform::Failure(kProgramName, QStringLiteral("no slide %1").arg(index));
+        current = index;
+        ended = false;
+    }
+    std::shared_ptr<show::PpSlide> Slide() override {
+        enter(QStringLiteral("Slide"));
+        if (ended)
+            throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
+        m_askedFor = current;
+        return self();
+    }
+    std::shared_ptr<show::PpSlide> Item(int16_t index) override {
+        enter(QStringLiteral("Item %1").arg(index));
+        m_askedFor = index;
+        return self();
+    }
+    int32_t Count() override {
+        enter(QStringLiteral("Count"));
+        return slideCount;
+    }
+    int32_t SlideIndex() override {
+        enter(QStringLiteral("SlideIndex"));
+        return m_askedFor;
+    }
+
+private:
+    std::shared_ptr<Deck> self() { return shared_from_this(); }
+    void enter(const QString& entry);
+    Office& m_office;
+    std::shared_ptr<show::PpApplication> m_application;
+    int32_t m_askedFor = 0;
 };
 
-class Office {
+// The office and every application made on it (they share the log and the decks).
+class Office final : public show::PpApplication, public show::PpPresentations {
 public:
     QStringList calls;
     std::vector<std::shared_ptr<Deck>> decks;
     int32_t slideCountOfNextDeck = 5;
-    // The slide-show event handler of the application made last.
-    std::function<void()> slideChanged;
-    // Runs inside every call, as the window's own events may run while it waits for the office.
+    std::function<void()> slideChanged; // the slide-show event handler
+    // Runs inside the next call, as the window's own events may run while it waits for the office.
     std::function<void()> whileCalled;
 
     // The next call named call (the first word of its log entry) fails with description.
@@ -49,158 +131,46 @@ public:
             throw platform::Failure(kProgramName, description);
         }
     }
-    // The show moves by itself (its timings, a click at the show window) to slide index.
+    QStringList take() { return std::exchange(calls, {}); }
+    // The last show moves by itself (its timings, a click at the show window) to slide index.
     void showMovesTo(int32_t index) {
         decks.back()->current = index;
         if (slideChanged)
             slideChanged();
     }
-    QStringList take() { return std::exchange(calls, {}); }
-    show::PpApplicationFactory factory();
+    show::PpApplicationFactory factory() {
+        return [this](const QString& progId) {
+            enter(QStringLiteral("CreateObject ") + progId);
+            return std::shared_ptr<show::PpApplication>(std::shared_ptr<void>(), this);
+        };
+    }
+
+    bool Visible() override { return true; }
+    void setVisible(bool visible) override {
+        enter(QStringLiteral("Visible %1").arg(visible ? "true" : "false"));
+    }
+    std::shared_ptr<show::PpPresentations> Presentations() override {
+        return std::shared_ptr<show::PpPresentations>(std::shared_ptr<void>(), this);
+    }
+    std::shared_ptr<show::PpPresentation> ActivePresentation() override {
+        enter(QStringLiteral("ActivePresentation"));
+        return decks.back();
+    }
+    void setSlideShowNextSlide(std::function<void()> handler) override {
+        slideChanged = std::move(handler);
+    }
+    std::shared_ptr<show::PpPresentation> Open(const QString& fileName) override {
+        enter(QStringLiteral("Open ") + fileName);
+        auto application = std::shared_ptr<show::PpApplication>(std::shared_ptr<void>(), this);
+        return decks.emplace_back(std::make_shared<Deck>(*this, application, slideCountOfNextDeck));
+    }
 
 private:
     std::map<QString, QString> m_failures;
 };
 
-class Slide final : public show::PpSlide {
-public:
-    Slide(Office& office, int32_t index) : m_office(office), m_index(index) {}
-    int32_t SlideIndex() override {
-        m_office.enter(QStringLiteral("SlideIndex"));
-        return m_index;
-    }
-
-private:
-    Office& m_office;
-    int32_t m_index;
-};
-
-// The show window, its view and the presentation's slides, all on one deck.
-class Show final : public show::PpSlideShowWindow,
-                   public show::PpSlideShowView,
-                   public show::PpSlides,
-                   public std::enable_shared_from_this<Show> {
-public:
-    Show(Office& office, std::shared_ptr<Deck> deck) : m_office(office), m_deck(std::move(deck)) {}
-
-    float Left() override { return 0; }
-    void setLeft(float points) override { m_office.enter(QStringLiteral("Left %1").arg(points)); }
-    float Top() override { return 0; }
-    void setTop(float points) override { m_office.enter(QStringLiteral("Top %1").arg(points)); }
-    float Width() override { return 0; }
-    void setWidth(float points) override { m_office.enter(QStringLiteral("Width %1").arg(points)); }
-    void Activate() override { m_office.enter(QStringLiteral("Activate")); }
-    std::shared_ptr<show::PpSlideShowView> View() override { return shared_from_this(); }
-
-    void Next() override {
-        m_office.enter(QStringLiteral("Next"));
-        m_deck->ended = m_deck->current == m_deck->slideCount;
-        m_deck->current += m_deck->ended ? 0 : 1;
-    }
-    void Previous() override {
-        m_office.enter(QStringLiteral("Previous"));
-        if (!std::exchange(m_deck->ended, false) && m_deck->current > 1)
-            --m_deck->current;
-    }
-    void GotoSlide(int32_t index, bool reset) override {
-        m_office.enter(QStringLiteral("GotoSlide %1 %2").arg(index).arg(reset ? "reset" : ""));
-        if (index < 1 || index > m_deck->slideCount)
-            throw platform::Failure(kProgramName, QStringLiteral("no slide %1").arg(index));
-        m_deck->current = index;
-        m_deck->ended = false;
-    }
-    std::shared_ptr<show::PpSlide> Slide() override {
-        m_office.enter(QStringLiteral("Slide"));
-        if (m_deck->ended)
-            throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
-        return std::make_shared<fake::Slide>(m_office, m_deck->current);
-    }
-
-    std::shared_ptr<show::PpSlide> Item(int16_t index) override {
-        m_office.enter(QStringLiteral("Item %1").arg(index));
-        return std::make_shared<fake::Slide>(m_office, index);
-    }
-    int32_t Count() override {
-        m_office.enter(QStringLiteral("Count"));
-        return m_deck->slideCount;
-    }
-
-private:
-    Office& m_office;
-    std::shared_ptr<Deck> m_deck;
-};
-
-class Presentation final : public show::PpPresentation,
-                           public show::PpSlideShowSettings,
-                           public std::enable_shared_from_this<Presentation> {
-public:
-    Presentation(Office& office, std::shared_ptr<Deck> deck,
-                 std::shared_ptr<show::PpApplication> application)
-        : m_office(office), m_deck(std::move(deck)), m_application(std::move(application)),
-          m_show(std::make_shared<Show>(office, m_deck)) {}
-
-    std::shared_ptr<show::PpSlideShowWindow> Run() override {
-        m_office.enter(QStringLiteral("Run"));
-        m_deck->running = true;
-        return m_show;
-    }
-    std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override {
-        return shared_from_this();
-    }
-    std::shared_ptr<show::PpSlideShowWindow> SlideShowWindow() override {
-        m_office.enter(QStringLiteral("SlideShowWindow"));
-        if (!m_deck->running)
-            throw platform::Failure(kProgramName, QStringLiteral("no slide show is running"));
-        return m_show;
-    }
-    std::shared_ptr<show::PpApplication> Application() override { return m_application; }
-    std::shared_ptr<show::PpSlides> Slides() override { return m_show; }
-
-private:
-    Office& m_office;
-    std::shared_ptr<Deck> m_deck;
-    std::shared_ptr<show::PpApplication> m_application;
-    std::shared_ptr<Show> m_show;
-};
-
-class Application final : public show::PpApplication,
-                          public show::PpPresentations,
-                          public std::enable_shared_from_this<Application> {
-public:
-    explicit Application(Office& office) : m_office(office) {}
-
-    bool Visible() override { return true; }
-    void setVisible(bool visible) override {
-        m_office.enter(QStringLiteral("Visible %1").arg(visible ? "true" : "false"));
-    }
-    std::shared_ptr<show::PpPresentations> Presentations() override { return shared_from_this(); }
-    std::shared_ptr<show::PpPresentation> ActivePresentation() override {
-        m_office.enter(QStringLiteral("ActivePresentation"));
-        return m_active.lock();
-    }
-    void setSlideShowNextSlide(std::function<void()> handler) override {
-        m_office.slideChanged = std::move(handler);
-    }
-    std::shared_ptr<show::PpPresentation> Open(const QString& fileName) override {
-        m_office.enter(QStringLiteral("Open ") + fileName);
-        auto deck = std::make_shared<Deck>();
-        deck->slideCount = m_office.slideCountOfNextDeck;
-        m_office.decks.push_back(deck);
-        auto presentation = std::make_shared<Presentation>(m_office, deck, shared_from_this());
-        m_active = presentation;
-        return presentation;
-    }
-
-private:
-    Office& m_office;
-    std::weak_ptr<show::PpPresentation> m_active;
-};
-
-inline show::PpApplicationFactory Office::factory() {
-    return [this](const QString& progId) -> std::shared_ptr<show::PpApplication> {
-        enter(QStringLiteral("CreateObject ") + progId);
-        return std::make_shared<Application>(*this);
-    };
+inline void Deck::enter(const QString& entry) {
+    m_office.enter(entry);
 }
 
 } // namespace fake

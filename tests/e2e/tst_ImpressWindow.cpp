@@ -2,8 +2,8 @@
 // virtual two-display X server (run-on-xvfb.sh). What the show does is read back from the X
 // server; what the operator sees, from the window's own boxes and the X server's pixels.
 #include "app/Startup.h"
-#include "platform/MessageBox.h"
 #include "show/frmQvr.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "XScreen.h"
 
 #include <algorithm>
@@ -28,13 +28,6 @@ public:
     QString answer;
 };
 
-class RecordingBox final : public platform::MessageBox {
-public:
-    void show(const QString& text) override { texts << text; }
-    bool isOpen() const override { return false; }
-    QStringList texts;
-};
-
 // Whether the X server shows the widget as it draws itself.
 bool onScreen(QWidget* widget) {
     const QImage drawn = widget->grab().toImage();
@@ -51,7 +44,7 @@ class tst_ImpressWindow : public QObject {
     Q_OBJECT
 
     DeckPrompt m_prompt;
-    RecordingBox m_box;
+    RecordingMessageBox m_box;
     app::Services m_services;
     std::unique_ptr<show::frmQvr> m_window;
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QUrl>
 #include <unistd.h>
@@ -33,6 +34,9 @@ Show load(const QString& file, float left = 769, float top = 0, float width = 76
     Show show{show::impress::createImpressApplication(), {}};
     show.app->setVisible(true);
     show.pres = show.app->Presentations()->Open(deck(file));
+    // Until its show starts, the deck's editing view stays out of the audience's sight.
+    const auto loaded = windowRect(kShowTitle + QFileInfo(file).fileName());
+    EXPECT_EQ(loaded.value_or(QRect()).size(), QSize(1, 1)) << file.toStdString();
     show.pres->SlideShowSettings()->Run();
     auto window = show.pres->SlideShowWindow();
     window->setLeft(left);

@@ -74,17 +74,24 @@ QList<Client> clients() {
         return result;
     for (unsigned long i = 0; i < count; ++i) {
         const Window window = reinterpret_cast<Window*>(data)[i];
-        char* name = nullptr;
         XWindowAttributes attributes{};
         XGetWindowAttributes(display(), window, &attributes);
-        XFetchName(display(), window, &name);
+        // WM_NAME as text whatever its encoding: the office writes Latin-1 where it can.
+        XTextProperty text{};
+        char** name = nullptr;
+        int names = 0;
+        if (XGetWMName(display(), window, &text))
+            Xutf8TextPropertyToTextList(display(), &text, &name, &names);
         int x = 0;
         int y = 0;
         Window child = 0;
         XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
-        result.append({QString::fromUtf8(name), QRect(x, y, attributes.width, attributes.height),
+        result.append({names > 0 ? QString::fromUtf8(name[0]) : QString(),
+                       QRect(x, y, attributes.width, attributes.height),
                        attributes.map_state == IsViewable, window});
-        XFree(name);
+        if (name)
+            XFreeStringList(name);
+        XFree(text.value);
     }
     XFree(data);
     return result;

@@ -11,8 +11,8 @@
 #include <functional>
 #include <limits>
 #include <QApplication>
-#include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -144,7 +144,8 @@ void tst_Platform::fileDialogShowsWholeTextsAndGivesTheFullPath() {
             if (header->sectionSize(column) <
                 std::max(files->sizeHintForColumn(column), header->sectionSizeHint(column)))
                 cut << QString::number(column);
-        static_cast<QFileDialog*>(shown)->selectFile(path);
+        // Typed, as selectFile() leaves the name box alone once it has the keyboard.
+        shown->findChild<QLineEdit*>("fileNameEdit")->setText("quenvar-sample.pptx");
         QMetaObject::invokeMethod(shown, "accept");
     });
     dialog.ShowOpen();

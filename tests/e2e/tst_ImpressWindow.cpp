@@ -123,6 +123,14 @@ private slots:
         pressKey("Right");
         QVERIFY(shows(slideColour(3)));
         QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("3"), 250);
+        // Another program's window over the show: Next brings the show back to the audience.
+        QWidget cover(nullptr, Qt::FramelessWindowHint);
+        cover.setStyleSheet(QStringLiteral("background: white"));
+        cover.setGeometry(kSecondDisplay);
+        cover.show();
+        QTRY_VERIFY(sameColour(pixelAt(kCentre), Qt::white));
+        click("cmdNextSlide");
+        QVERIFY(shows(slideColour(4)));
         expectNoMessage();
     }
 

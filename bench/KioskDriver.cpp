@@ -9,22 +9,22 @@
 
 namespace bench {
 
+using namespace e2e;
+
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr Rect kSlideNumInside{40, 122, 40, 31}; // txtSlideNum without its frame
-const std::string kControlTitle = "Quenvar-Dual Monitor";
-const std::string kDialogTitle = "Load PowerPoint Presentation";
-const std::string kMessageBoxTitle = "Quenvar";
+const QRect kSlideNumInside(40, 122, 40, 31); // txtSlideNum without its frame
+const QString kControlTitle = QStringLiteral("Quenvar-Dual Monitor");
+const QString kDialogTitle = QStringLiteral("Load PowerPoint Presentation");
+const QString kMessageBoxTitle = QStringLiteral("Quenvar");
 // The middle of the second display, where the show is placed by default.
-constexpr int kProjectorX = 1536, kProjectorY = 384;
+constexpr QPoint kProjector(1536, 384);
 // Somewhere on the first display that no window covers, out of the way of hover effects.
-constexpr int kPointerRestX = 4, kPointerRestY = 760;
+constexpr QPoint kPointerRest(4, 760);
 
 } // namespace
 
-int Deck::slideOf(Rgb colour) const {
+int Deck::slideOf(const QColor& colour) const {
     for (size_t i = 0; i < colours.size(); ++i)
         if (sameColour(colour, colours[i]))
             return int(i) + 1;
@@ -38,7 +38,7 @@ Deck readDeck(const std::string& path) {
     std::string line;
     while (std::getline(in, line))
         if (line.size() == 7 && line[0] == '#')
-            deck.colours.push_back(Rgb(std::stoul(line.substr(1), nullptr, 16)));
+            deck.colours.push_back(QColor(QString::fromStdString(line)));
     if (deck.colours.empty())
         throw std::runtime_error("no slide colours in " + colours);
     return deck;
@@ -46,16 +46,15 @@ Deck readDeck(const std::string& path) {
 
 unsigned long Pinger::s_serial = 0;
 
-Pinger::Pinger(XClient& x, unsigned long window)
-    : m_x(x), m_window(window), m_firstSerial(s_serial + 1) {}
+Pinger::Pinger(unsigned long window) : m_window(window), m_firstSerial(s_serial + 1) {}
 
 void Pinger::step() {
     const auto now = Clock::now();
     if (now - m_lastSent >= 10ms) {
-        m_x.ping(m_window, ++s_serial);
+        ping(m_window, ++s_serial);
         m_lastSent = now;
     }
-    for (unsigned long serial : m_x.pingAnswers())
+    for (unsigned long serial : pingAnswers())
         if (serial >= m_firstSerial)
             m_answers.push_back(Clock::now());
 }
@@ -105,49 +104,50 @@ std::string Pinger::silences(Clock::time_point from, Clock::time_point to) const
 }
 
 KioskDriver::KioskDriver() {
-    m_control = m_x.waitForClient(kControlTitle, 60s);
-    if (!m_control)
-        throw std::runtime_error("the control window \"" + kControlTitle +
+    const std::optional<Client> control = waitForClient(kControlTitle, 60s);
+    if (!control)
+        throw std::runtime_error("the control window \"" + kControlTitle.toStdString() +
                                  "\" did not appear within 60 s");
-    m_origin = *m_x.rect(m_control);
+    m_control = control->id;
+    m_origin = control->rect;
     noteMessageBoxes();
     m_boxesAtStart = m_boxes.size();
 }
 
 void KioskDriver::typeInto(int boxX, int boxY, const std::string& text) {
-    m_x.activate(m_control, 2s);
-    m_x.click(m_origin.x + boxX, m_origin.y + boxY);
+    activate(m_control, 2s);
+    click(m_origin.topLeft() + QPoint(boxX, boxY));
     std::this_thread::sleep_for(100ms);
-    m_x.press(XK_a, {XK_Control_L});
-    m_x.type(text);
-    m_x.moveTo(kPointerRestX, kPointerRestY);
+    press(XK_a, {XK_Control_L});
+    type(QString::fromStdString(text));
+    moveTo(kPointerRest);
     std::this_thread::sleep_for(100ms);
 }
 
 KioskDriver::Load KioskDriver::loadShow(const Deck& deck, std::chrono::milliseconds dialogWait) {
     Load result;
-    m_x.activate(m_control, 2s);
+    activate(m_control, 2s);
     std::this_thread::sleep_for(200ms);
-    m_x.press(XK_l, {XK_Alt_L});
-    const unsigned long dialog = m_x.waitForClient(kDialogTitle, 20s);
+    press(XK_l, {XK_Alt_L});
+    const std::optional<Client> dialog = waitForClient(kDialogTitle, 20s);
     if (!dialog) {
         note("the open-file dialog did not appear within 20 s of Alt+L");
         return result;
     }
     std::this_thread::sleep_for(dialogWait);
-    m_x.activate(dialog, 2s);
-    m_x.type(deck.path);
+    activate(dialog->id, 2s);
+    type(QString::fromStdString(deck.path));
     // The file name box's completer pops up as the path is typed; let it settle.
     std::this_thread::sleep_for(300ms);
-    Pinger pinger(m_x, m_control);
-    const Clock::time_point enter = m_x.press(XK_Return);
+    Pinger pinger(m_control);
+    const Clock::time_point enter = press(XK_Return);
     const auto until = enter + 180s;
     std::optional<Clock::time_point> shown;
     for (int step = 0; Clock::now() < until; ++step) {
         pinger.step();
-        if (result.dialogGoneMs < 0 && step % 10 == 0 && !m_x.rect(dialog))
+        if (result.dialogGoneMs < 0 && step % 10 == 0 && !windowRect(dialog->id))
             result.dialogGoneMs = Ms(Clock::now() - enter).count();
-        if (!shown && sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[0]))
+        if (!shown && sameColour(pixelAt(kProjector), deck.colours[0]))
             shown = Clock::now();
         if (shown && pinger.answerAfter(*shown))
             break;
@@ -157,7 +157,7 @@ KioskDriver::Load KioskDriver::loadShow(const Deck& deck, std::chrono::milliseco
     }
     if (!shown) {
         note("the deck's first slide did not reach the projector within 180 s of Enter" +
-             std::string(m_x.findClient(kDialogTitle) ? " (the dialog is still open)" : ""));
+             std::string(waitForClient(kDialogTitle) ? " (the dialog is still open)" : ""));
         return result;
     }
     result.pixelsMs = Ms(*shown - enter).count();
@@ -171,21 +171,21 @@ KioskDriver::Load KioskDriver::loadShow(const Deck& deck, std::chrono::milliseco
 }
 
 double KioskDriver::idleSilenceMs(std::chrono::milliseconds duration) {
-    Pinger pinger(m_x, m_control);
+    Pinger pinger(m_control);
     const auto from = Clock::now();
     pinger.run(duration);
     return pinger.longestSilenceMs(from + 50ms, Clock::now());
 }
 
 int KioskDriver::slideOnProjector(const Deck& deck) {
-    return deck.slideOf(m_x.pixel(kProjectorX, kProjectorY));
+    return deck.slideOf(pixelAt(kProjector));
 }
 
 std::optional<Clock::time_point> KioskDriver::waitForSlide(const Deck& deck, int slide,
                                                            std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
     while (Clock::now() < until) {
-        if (sameColour(m_x.pixel(kProjectorX, kProjectorY), deck.colours[size_t(slide - 1)]))
+        if (sameColour(pixelAt(kProjector), deck.colours[size_t(slide - 1)]))
             return Clock::now();
         std::this_thread::sleep_for(1ms);
     }
@@ -193,19 +193,19 @@ std::optional<Clock::time_point> KioskDriver::waitForSlide(const Deck& deck, int
 }
 
 unsigned long KioskDriver::showWindow() {
-    return m_x.clientAt(kProjectorX, kProjectorY, m_control);
+    const std::optional<Client> show = clientAt(kProjector, m_control);
+    return show ? show->id : 0;
 }
 
-std::vector<Rgb> KioskDriver::slideNumBox() {
-    return m_x.grab({m_origin.x + kSlideNumInside.x, m_origin.y + kSlideNumInside.y,
-                     kSlideNumInside.width, kSlideNumInside.height});
+QImage KioskDriver::slideNumBox() {
+    return grab(kSlideNumInside.translated(m_origin.topLeft()));
 }
 
 bool KioskDriver::noteMessageBoxes() {
     bool added = false;
-    for (unsigned long window : m_x.clients())
-        if (m_x.title(window) == kMessageBoxTitle && m_x.rect(window))
-            added |= m_boxes.insert(window).second;
+    for (const Client& client : clients())
+        if (client.name == kMessageBoxTitle && client.shown)
+            added |= m_boxes.insert(client.id).second;
     return added;
 }
 

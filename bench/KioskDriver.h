@@ -5,7 +5,7 @@
 // control window's layout and titles, nothing of how Quenvar works inside.
 #pragma once
 
-#include "XClient.h"
+#include "tests/e2e/XScreen.h"
 
 #include <optional>
 #include <set>
@@ -14,6 +14,7 @@
 
 namespace bench {
 
+using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::duration<double, std::milli>;
 
 // Places in the control window frmQvr, in pixels from its top-left corner: its layout in twips
@@ -24,17 +25,17 @@ constexpr int kGotoBoxX = 222, kGotoBoxY = 137;   // txtGotoSlide
 // A benchmark deck and the colours of its slides, read from the .colours file beside it.
 struct Deck {
     std::string path;
-    std::vector<Rgb> colours;
+    std::vector<QColor> colours;
 
     // 1-based slide number shown in this colour, 0 for none.
-    int slideOf(Rgb colour) const;
+    int slideOf(const QColor& colour) const;
 };
 Deck readDeck(const std::string& path);
 
 // Sends a ping every 10 ms while it is stepped and keeps the moments the answers came.
 class Pinger {
 public:
-    Pinger(XClient& x, unsigned long window);
+    explicit Pinger(unsigned long window);
 
     void step();
     // Keeps stepping for a while.
@@ -46,7 +47,6 @@ public:
     std::string silences(Clock::time_point from, Clock::time_point to) const;
 
 private:
-    XClient& m_x;
     unsigned long m_window;
     // Serials go on from one pinger to the next, so that a late answer to an earlier one is
     // not taken for an answer to this one.
@@ -61,7 +61,6 @@ public:
     // Waits up to a minute for the control window; throws std::runtime_error without it.
     KioskDriver();
 
-    XClient& x() { return m_x; }
     unsigned long control() const { return m_control; }
 
     // Clicks into a box of the control window and replaces its text.
@@ -89,16 +88,15 @@ public:
     // The top-level client on the projector other than the control window: the show window.
     unsigned long showWindow();
     // The pixels inside the console's slide number box, txtSlideNum.
-    std::vector<Rgb> slideNumBox();
+    QImage slideNumBox();
 
     // Looks for top-level windows titled as Quenvar's message boxes; true when a new one came.
     bool noteMessageBoxes();
     size_t newMessageBoxes() const { return m_boxes.size() - m_boxesAtStart; }
 
 private:
-    XClient m_x;
     unsigned long m_control = 0;
-    Rect m_origin;
+    QRect m_origin;
     std::set<unsigned long> m_boxes;
     size_t m_boxesAtStart = 0;
 };

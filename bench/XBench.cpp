@@ -28,7 +28,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -40,7 +39,7 @@
 namespace bench {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace e2e;
 
 std::map<std::string, std::string> options(int argc, char** argv, int first) {
     std::map<std::string, std::string> result;
@@ -88,7 +87,6 @@ const KeyKind kKinds[] = {
 // One key to the program that owns it; milliseconds from the key going down to the next slide on
 // the projector, or -1.
 double pressToPixels(KioskDriver& bench, const Deck& deck, const KeyKind& kind) {
-    XClient& x = bench.x();
     int slide = bench.slideOnProjector(deck);
     for (int i = 0; i < 100 && slide == 0; ++i) {
         std::this_thread::sleep_for(20ms);
@@ -100,13 +98,13 @@ double pressToPixels(KioskDriver& bench, const Deck& deck, const KeyKind& kind) 
         return -1;
     }
     const unsigned long target = kind.toControl ? bench.control() : bench.showWindow();
-    if (!target || !x.activate(target, 3s)) {
+    if (!target || !activate(target, 3s)) {
         note(format("%s: its window could not be given the focus", kind.name));
         return -1;
     }
     // Time for the program to take the focus in before the key comes.
     std::this_thread::sleep_for(200ms);
-    const auto down = kind.toControl ? x.press(kind.keysym, {XK_Alt_L}) : x.press(kind.keysym);
+    const auto down = kind.toControl ? press(kind.keysym, {XK_Alt_L}) : press(kind.keysym);
     const auto shown = bench.waitForSlide(deck, wanted, 10s);
     if (!shown) {
         note(format("%s: slide %d did not appear within 10 s", kind.name, wanted));
@@ -218,26 +216,6 @@ ProcessUse processUse(long pid) {
     return use;
 }
 
-// soffice.bin of the office on the given profile.
-long officePid(const std::string& profile) {
-    DIR* proc = opendir("/proc");
-    long result = 0;
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        const long pid = std::strtol(entry->d_name, nullptr, 10);
-        if (pid <= 0)
-            continue;
-        std::ifstream file(std::string("/proc/") + entry->d_name + "/cmdline");
-        std::string command((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-        if (command.find("soffice.bin") != std::string::npos &&
-            command.find(profile) != std::string::npos)
-            result = pid;
-    }
-    if (proc)
-        closedir(proc);
-    return result;
-}
-
 int runSoak(const std::map<std::string, std::string>& given) {
     const Deck deck = readDeck(need(given, "deck"));
     const Deck calibration = readDeck(need(given, "calibration-deck"));
@@ -255,10 +233,10 @@ int runSoak(const std::map<std::string, std::string>& given) {
     bench.typeInto(kTimerBoxX, kTimerBoxY, "0");
     if (bench.loadShow(calibration, 500ms).pixelsMs < 0)
         return 1;
-    std::vector<std::vector<Rgb>> numbers(size_t(slides) + 1);
+    std::vector<QImage> numbers(size_t(slides) + 1);
     for (int n = 1; n <= slides; ++n) {
         bench.typeInto(kGotoBoxX, kGotoBoxY, std::to_string(n));
-        bench.x().press(XK_g, {XK_Alt_L});
+        press(XK_g, {XK_Alt_L});
         if (!bench.waitForSlide(calibration, n, 10s)) {
             note(format("Goto %d did not show slide %d", n, n));
             return 1;
@@ -272,7 +250,7 @@ int runSoak(const std::map<std::string, std::string>& given) {
             }
     }
     auto consoleNumber = [&] {
-        const std::vector<Rgb> box = bench.slideNumBox();
+        const QImage box = bench.slideNumBox();
         for (int n = 1; n <= slides; ++n)
             if (box == numbers[size_t(n)])
                 return n;
@@ -280,7 +258,8 @@ int runSoak(const std::map<std::string, std::string>& given) {
     };
 
     // The baseline: both programs with a show loaded and nothing asked of them.
-    const long office = officePid(profile);
+    const QList<qint64> offices = officePids(QByteArray::fromStdString(profile));
+    const long office = offices.isEmpty() ? 0 : long(offices.last());
     if (!office) {
         note("no office runs on the profile " + profile);
         return 1;

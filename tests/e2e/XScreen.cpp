@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <stdexcept>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -15,18 +18,71 @@ namespace {
 
 Display* display() {
     static Display* const connection = [] {
+        Display* opened = XOpenDisplay(nullptr);
+        if (!opened)
+            throw std::runtime_error("cannot open the X display (is DISPLAY set?)");
+        int event = 0, error = 0, major = 0, minor = 0;
+        if (!XTestQueryExtension(opened, &event, &error, &major, &minor))
+            throw std::runtime_error("the X server has no XTest extension");
         // Windows come and go while they are looked at: an error about one that has gone since it
         // was listed is no failure (Xlib's own handler would end the program).
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        return XOpenDisplay(nullptr);
+        return opened;
     }();
     return connection;
+}
+
+Window root() {
+    return DefaultRootWindow(display());
+}
+
+Atom atom(const char* name) {
+    return XInternAtom(display(), name, False);
 }
 
 template <typename Done> void poll(std::chrono::milliseconds timeout, Done done) {
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (!done() && std::chrono::steady_clock::now() < until)
         QThread::msleep(20);
+}
+
+// The window as it is now; a window that has gone reads as not shown.
+Client describe(Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display(), window, &attributes);
+    // WM_NAME as text whatever its encoding: the office writes Latin-1 where it can.
+    XTextProperty text{};
+    char** name = nullptr;
+    int names = 0;
+    if (XGetWMName(display(), window, &text))
+        Xutf8TextPropertyToTextList(display(), &text, &name, &names);
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display(), window, root(), 0, 0, &x, &y, &child);
+    Client result{names > 0 ? QString::fromUtf8(name[0]) : QString(),
+                  QRect(x, y, attributes.width, attributes.height),
+                  attributes.map_state == IsViewable, window};
+    if (name)
+        XFreeStringList(name);
+    XFree(text.value);
+    return result;
+}
+
+template <typename Wanted> std::optional<Client> topmost(Wanted wanted) {
+    const QList<Client> all = clients();
+    for (auto client = all.rbegin(); client != all.rend(); ++client)
+        if (client->shown && wanted(*client))
+            return *client;
+    return std::nullopt;
+}
+
+std::optional<Client> topmost(const QString& part) {
+    return topmost([&](const Client& client) { return client.name.contains(part); });
+}
+
+void key(unsigned long keysym, bool down) {
+    XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), keysym), down, CurrentTime);
 }
 
 } // namespace
@@ -36,13 +92,19 @@ QString deck(const QString& name) {
 }
 
 QColor pixelAt(QPoint point) {
-    XImage* image = XGetImage(display(), DefaultRootWindow(display()), point.x(), point.y(), 1, 1,
-                              AllPlanes, ZPixmap);
+    const QImage image = grab(QRect(point, QSize(1, 1)));
+    return image.isNull() ? QColor() : image.pixelColor(0, 0);
+}
+
+QImage grab(const QRect& rect) {
+    XImage* image = XGetImage(display(), root(), rect.x(), rect.y(), unsigned(rect.width()),
+                              unsigned(rect.height()), AllPlanes, ZPixmap);
     if (!image)
         return {};
-    const unsigned long pixel = XGetPixel(image, 0, 0);
-    const QColor result((pixel & image->red_mask) >> 16, (pixel & image->green_mask) >> 8,
-                        pixel & image->blue_mask);
+    QImage result(rect.size(), QImage::Format_RGB32);
+    for (int y = 0; y < rect.height(); ++y)
+        for (int x = 0; x < rect.width(); ++x)
+            result.setPixel(x, y, 0xff000000 | (XGetPixel(image, x, y) & 0xffffff));
     XDestroyImage(image);
     return result;
 }
@@ -68,46 +130,14 @@ QList<Client> clients() {
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display(), DefaultRootWindow(display()),
-                           XInternAtom(display(), "_NET_CLIENT_LIST_STACKING", False), 0, 4096,
-                           False, XA_WINDOW, &type, &format, &count, &after, &data) != Success)
+    if (XGetWindowProperty(display(), root(), atom("_NET_CLIENT_LIST_STACKING"), 0, 4096, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) != Success)
         return result;
-    for (unsigned long i = 0; i < count; ++i) {
-        const Window window = reinterpret_cast<Window*>(data)[i];
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(display(), window, &attributes);
-        // WM_NAME as text whatever its encoding: the office writes Latin-1 where it can.
-        XTextProperty text{};
-        char** name = nullptr;
-        int names = 0;
-        if (XGetWMName(display(), window, &text))
-            Xutf8TextPropertyToTextList(display(), &text, &name, &names);
-        int x = 0;
-        int y = 0;
-        Window child = 0;
-        XTranslateCoordinates(display(), window, attributes.root, 0, 0, &x, &y, &child);
-        result.append({names > 0 ? QString::fromUtf8(name[0]) : QString(),
-                       QRect(x, y, attributes.width, attributes.height),
-                       attributes.map_state == IsViewable, window});
-        if (name)
-            XFreeStringList(name);
-        XFree(text.value);
-    }
+    for (unsigned long i = 0; i < count; ++i)
+        result.append(describe(reinterpret_cast<Window*>(data)[i]));
     XFree(data);
     return result;
 }
-
-namespace {
-
-std::optional<Client> topmost(const QString& part) {
-    const QList<Client> all = clients();
-    for (auto client = all.rbegin(); client != all.rend(); ++client)
-        if (client->shown && client->name.contains(part))
-            return *client;
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<QRect> windowRect(const QString& part) {
     const auto client = topmost(part);
@@ -120,6 +150,25 @@ std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted)
     return seen;
 }
 
+std::optional<QRect> windowRect(unsigned long window) {
+    const Client client = describe(window);
+    return client.shown ? std::optional(client.rect) : std::nullopt;
+}
+
+std::optional<Client> waitForClient(const QString& name, std::chrono::milliseconds timeout) {
+    std::optional<Client> seen;
+    poll(timeout, [&] {
+        return (seen = topmost([&](const Client& client) { return client.name == name; }))
+            .has_value();
+    });
+    return seen;
+}
+
+std::optional<Client> clientAt(QPoint point, unsigned long except) {
+    return topmost(
+        [&](const Client& client) { return client.id != except && client.rect.contains(point); });
+}
+
 bool focusWindow(const QString& part) {
     const auto client = topmost(part);
     if (client) {
@@ -129,12 +178,78 @@ bool focusWindow(const QString& part) {
     return client.has_value();
 }
 
+bool activate(unsigned long window, std::chrono::milliseconds timeout) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2; // from a pager: the window manager does as it is told
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display(), root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display());
+    auto focused = [&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display(), &focus, &revert);
+        // The focus may rest on the window itself or on a window inside it.
+        for (Window w = focus; w && w != root() && w != PointerRoot;) {
+            if (w == window)
+                return true;
+            Window top = 0, parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(display(), w, &top, &parent, &children, &count))
+                break;
+            if (children)
+                XFree(children);
+            w = parent;
+        }
+        return false;
+    };
+    poll(timeout, focused);
+    return focused();
+}
+
 void pressKey(const char* name, bool alt) {
-    const KeyCode key = XKeysymToKeycode(display(), XStringToKeysym(name));
-    const KeyCode altKey = alt ? XKeysymToKeycode(display(), XStringToKeysym("Alt_L")) : 0;
-    for (auto [code, down] : {std::pair(altKey, 1), {key, 1}, {key, 0}, {altKey, 0}})
-        if (code)
-            XTestFakeKeyEvent(display(), code, down, 0);
+    press(XStringToKeysym(name), std::vector<unsigned long>(alt ? 1 : 0, XK_Alt_L));
+}
+
+std::chrono::steady_clock::time_point press(unsigned long keysym,
+                                            const std::vector<unsigned long>& modifiers) {
+    for (unsigned long modifier : modifiers)
+        key(modifier, true);
+    XSync(display(), False);
+    const auto down = std::chrono::steady_clock::now();
+    key(keysym, true);
+    key(keysym, false);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+        key(*it, false);
+    XSync(display(), False);
+    return down;
+}
+
+void type(const QString& text) {
+    for (const char c : text.toLatin1()) {
+        // Printable ASCII characters are their own keysyms.
+        const KeySym keysym = static_cast<unsigned char>(c);
+        const KeyCode code = XKeysymToKeycode(display(), keysym);
+        const bool shifted = XkbKeycodeToKeysym(display(), code, 0, 0) != keysym &&
+                             XkbKeycodeToKeysym(display(), code, 0, 1) == keysym;
+        press(keysym, std::vector<unsigned long>(shifted ? 1 : 0, XK_Shift_L));
+        QThread::msleep(5);
+    }
+}
+
+void moveTo(QPoint point) {
+    XTestFakeMotionEvent(display(), -1, point.x(), point.y(), CurrentTime);
+    XSync(display(), False);
+}
+
+void click(QPoint point) {
+    moveTo(point);
+    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
     XSync(display(), False);
 }
 
@@ -144,15 +259,51 @@ void minimize(unsigned long window) {
     XSync(display(), False);
 }
 
+void ping(unsigned long window, unsigned long serial) {
+    // The window manager's answers come back to the root window, for these masks; asked for on
+    // the first ping only, so that a program that never pings queues no events it never reads.
+    static const bool selected = [] {
+        XSelectInput(display(), root(), SubstructureNotifyMask | StructureNotifyMask);
+        return true;
+    }();
+    Q_UNUSED(selected);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom("WM_PROTOCOLS");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(atom("_NET_WM_PING"));
+    event.xclient.data.l[1] = long(serial);
+    event.xclient.data.l[2] = long(window);
+    XSendEvent(display(), window, False, NoEventMask, &event);
+    XFlush(display());
+}
+
+QList<unsigned long> pingAnswers() {
+    QList<unsigned long> result;
+    const Atom pingAtom = atom("_NET_WM_PING");
+    while (XPending(display())) {
+        XEvent event;
+        XNextEvent(display(), &event);
+        if (event.type == ClientMessage && event.xclient.window == root() &&
+            static_cast<Atom>(event.xclient.data.l[0]) == pingAtom)
+            result.append(static_cast<unsigned long>(event.xclient.data.l[1]));
+    }
+    return result;
+}
+
 QList<qint64> officePids() {
+    return officePids(qgetenv("QUENVAR_E2E_DIR"));
+}
+
+QList<qint64> officePids(const QByteArray& folder) {
     QList<qint64> result;
-    const QByteArray dir = qgetenv("QUENVAR_E2E_DIR");
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile file(QStringLiteral("/proc/%1/cmdline").arg(entry));
         if (entry.toLongLong() <= 0 || !file.open(QIODevice::ReadOnly))
             continue;
         const QByteArray command = file.readAll();
-        if (command.contains("soffice.bin") && command.contains(dir) &&
+        if (command.contains("soffice.bin") && command.contains(folder) &&
             !command.contains("convert-profile"))
             result << entry.toLongLong();
     }

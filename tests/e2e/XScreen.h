@@ -1,6 +1,8 @@
-// The harness of the end-to-end tests, which run under run-on-xvfb.sh: what the X server shows,
-// asked of the X server itself rather than of the code under test, keys pressed and windows
-// minimized through it as a person would, the office processes of the run and the test decks.
+// The X client of the end-to-end tests and the kiosk benchmarks, which run under run-on-xvfb.sh:
+// what the X server shows, asked of the X server itself rather than of the code under test, keys
+// pressed, pointer moved and windows minimized or activated through it as a person would, a
+// window pinged (_NET_WM_PING) to see whether its program's event loop answers, the office
+// processes of the run and the test decks. One connection serves the whole program.
 #pragma once
 
 #include "show/impress/ImpressApplication.h"
@@ -8,9 +10,11 @@
 #include <chrono>
 #include <optional>
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <vector>
 
 namespace e2e {
 
@@ -24,13 +28,18 @@ const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
 // A file in the folder run-on-xvfb.sh made for this run.
 QString deck(const QString& name);
 
+// The first use opens the display; it throws std::runtime_error when it cannot or the display has
+// no XTest extension.
 QColor pixelAt(QPoint point);
+// The pixels of a rectangle of the screen; a null image when it cannot be read.
+QImage grab(const QRect& rect);
 // Close enough to tell the decks' slides apart after scaling and colour conversion.
 bool sameColour(const QColor& a, const QColor& b);
 // Whether the pixel has, or comes to have within 10 s, the colour.
 bool shows(const QColor& colour, QPoint point = kCentre);
 
-// The windows the window manager manages, bottom first: name, on-screen rectangle, whether mapped.
+// The windows the window manager manages, bottom first: name, on-screen rectangle (without the
+// window manager's frame), whether mapped.
 struct Client {
     QString name;
     QRect rect;
@@ -41,16 +50,39 @@ QList<Client> clients();
 // The rectangle of the topmost shown window whose name contains part, if any.
 std::optional<QRect> windowRect(const QString& part);
 std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted);
+// The rectangle of the window while it is shown.
+std::optional<QRect> windowRect(unsigned long window);
+// The topmost shown window named exactly name, if any, waiting up to timeout for one.
+std::optional<Client> waitForClient(const QString& name, std::chrono::milliseconds timeout = 0ms);
+// The topmost shown window that covers the point and is not except, if any.
+std::optional<Client> clientAt(QPoint point, unsigned long except = 0);
 
 // Gives the keyboard to the topmost shown window whose name contains part; false if none.
 bool focusWindow(const QString& part);
+// Asks the window manager to activate (raise and focus) the window, as a pager would, and waits
+// until the window or one inside it has the keyboard; false if it has not within timeout.
+bool activate(unsigned long window, std::chrono::milliseconds timeout);
 // Presses and releases a key (an X key name: "Right", "Escape", "n"), with Alt held if asked.
 void pressKey(const char* name, bool alt = false);
+// The same for an X keysym, with the modifiers' keysyms held around it (XK_Alt_L, ...); returns
+// the moment the key went down.
+std::chrono::steady_clock::time_point press(unsigned long keysym,
+                                            const std::vector<unsigned long>& modifiers = {});
+// Types printable ASCII, with Shift where the keyboard map needs it.
+void type(const QString& text);
+void moveTo(QPoint point);
+void click(QPoint point);
 // Asks the window manager to minimize the window, as its title bar's button would.
 void minimize(unsigned long window);
 
-// soffice.bin processes started under this run's folder.
+// Sends a _NET_WM_PING to the window; its program answers from its event loop.
+void ping(unsigned long window, unsigned long serial);
+// The serials of the pings answered since the last call.
+QList<unsigned long> pingAnswers();
+
+// soffice.bin processes started under this run's folder, or under another folder.
 QList<qint64> officePids();
+QList<qint64> officePids(const QByteArray& folder);
 void signalOffice(int signal);
 
 // The slide colours of deck.* (and of the looping decks) and of other.pptx, slide 1 first.

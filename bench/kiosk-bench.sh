@@ -14,8 +14,8 @@
 #
 # Quenvar runs with HOME and XDG_CACHE_HOME in a folder of this run: no display numbers file of
 # the user's (the show goes to the default place, the middle of the second display) and an office
-# profile of its own, so that the first Load Show finds no office running. The office is ended
-# here by the pids of the processes on that profile; run-on-xvfb.sh ends any left over.
+# profile of its own, so that the first Load Show finds no office running. run-on-xvfb.sh ends
+# the office with every other process of its run's folder.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -35,19 +35,8 @@ stamp=$(date +%Y%m%d-%H%M%S)
 result=$out/$mode-$stamp.txt
 quenvar_pid=
 
-# The office of this run's profile, by pid: soffice.bin and its launcher carry the profile.
-stop_office() {
-    local dir command
-    for dir in /proc/[0-9]*; do
-        command=$(tr '\0' ' ' 2>/dev/null <"$dir/cmdline") || continue
-        case $command in
-        *soffice*"$run/cache/"* | *oosplash*"$run/cache/"*) kill -KILL "${dir#/proc/}" 2>/dev/null ;;
-        esac
-    done
-}
 finish() {
     [ -n "$quenvar_pid" ] && kill "$quenvar_pid" 2>/dev/null
-    stop_office
     cp "$run/quenvar.log" "$out/$mode-$stamp-quenvar.log" 2>/dev/null
 }
 trap finish EXIT

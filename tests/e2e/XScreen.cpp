@@ -1,5 +1,6 @@
 #include "XScreen.h"
 
+#include <algorithm>
 #include <csignal>
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,19 @@ template <typename Wanted> std::optional<Client> topmost(Wanted wanted) {
 
 std::optional<Client> topmost(const QString& part) {
     return topmost([&](const Client& client) { return client.name.contains(part); });
+}
+
+// A client message of the type about window, sent to target for the event mask.
+void sendMessage(Window target, long mask, Window window, const char* type,
+                 std::initializer_list<long> data) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom(type);
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(display(), target, False, mask, &event);
+    XFlush(display());
 }
 
 void key(unsigned long keysym, bool down) {
@@ -179,15 +193,9 @@ bool focusWindow(const QString& part) {
 }
 
 bool activate(unsigned long window, std::chrono::milliseconds timeout) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2; // from a pager: the window manager does as it is told
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display(), root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XFlush(display());
+    // From a pager (2): the window manager does as it is told.
+    sendMessage(root(), SubstructureRedirectMask | SubstructureNotifyMask, window,
+                "_NET_ACTIVE_WINDOW", {2, CurrentTime});
     auto focused = [&] {
         Window focus = 0;
         int revert = 0;
@@ -267,16 +275,8 @@ void ping(unsigned long window, unsigned long serial) {
         return true;
     }();
     Q_UNUSED(selected);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = atom("WM_PROTOCOLS");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(atom("_NET_WM_PING"));
-    event.xclient.data.l[1] = long(serial);
-    event.xclient.data.l[2] = long(window);
-    XSendEvent(display(), window, False, NoEventMask, &event);
-    XFlush(display());
+    sendMessage(window, NoEventMask, window, "WM_PROTOCOLS",
+                {long(atom("_NET_WM_PING")), long(serial), long(window)});
 }
 
 QList<unsigned long> pingAnswers() {

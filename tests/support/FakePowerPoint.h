@@ -8,7 +8,6 @@
 #include "show/PowerPoint.h"
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <QStringList>
 #include <vector>
@@ -116,20 +115,14 @@ public:
     // Runs inside the next call, as the window's own events may run while it waits for the office.
     std::function<void()> whileCalled;
 
-    // The next call named call (the first word of its log entry) fails with description.
-    void failNext(const QString& call, const QString& description = QStringLiteral("refused")) {
-        m_failures.insert_or_assign(call, description);
-    }
+    // The next call named call (the first word of its log entry) is refused.
+    void failNext(const QString& call) { m_failures.append(call); }
     void enter(const QString& entry) {
         calls.append(entry);
         if (whileCalled)
             std::exchange(whileCalled, nullptr)();
-        const auto it = m_failures.find(entry.section(QLatin1Char(' '), 0, 0));
-        if (it != m_failures.end()) {
-            const QString description = it->second;
-            m_failures.erase(it);
-            throw platform::Failure(kProgramName, description);
-        }
+        if (m_failures.removeOne(entry.section(QLatin1Char(' '), 0, 0)))
+            throw platform::Failure(kProgramName, QStringLiteral("refused"));
     }
     QStringList take() { return std::exchange(calls, {}); }
     // The last show moves by itself (its timings, a click at the show window) to slide index.
@@ -166,7 +159,7 @@ public:
     }
 
 private:
-    std::map<QString, QString> m_failures;
+    QStringList m_failures;
 };
 
 inline void Deck::enter(const QString& entry) {

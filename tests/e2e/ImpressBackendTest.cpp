@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QUrl>
@@ -194,7 +193,7 @@ TEST(ImpressFiles, ShowsEveryFormatWithoutAskingAndFailsPlainlyOnTheRest) {
     // The fifth name holds what a file URL must escape. The macro deck's macro, run on opening,
     // would leave a file.
     const char* names[] = {
-        "deck.pptx",  "deck.odp", "deck.pps", "deck.ppsx", "Vortrag #1, 100% Größe.pptx",
+        "deck.pptx",   "deck.odp", "deck.pps", "deck.ppsx", "Vortrag #1, 100% Größe.pptx",
         "locked.pptx", "macro.odp"};
     for (int i = 0; i < int(std::size(names)); ++i) {
         SCOPED_TRACE(names[i]);

@@ -1,6 +1,7 @@
 // A stand-in presentation program for the control window's tests. Every object it hands out writes
-// the calls that matter into one log, in order ("CreateObject Powerpoint.Application", "Open
-// /a.ppt", "Left 769", "Next", ...), and any call can be made to fail the next time it is made.
+// the calls that change something, and each read of the slide in view, into one log, in order
+// ("CreateObject Powerpoint.Application", "Open /a.ppt", "Left 769", "Next", "Slide", ...), and any
+// of them can be made to fail the next time it is made.
 // Its shows behave like a simple real one: Next past the last slide ends the show, after which no
 // slide is in view.
 #pragma once
@@ -42,7 +43,6 @@ public:
         return self();
     }
     std::shared_ptr<show::PpSlideShowWindow> SlideShowWindow() override {
-        enter(QStringLiteral("SlideShowWindow"));
         if (!running)
             throw platform::Failure(kProgramName, QStringLiteral("no slide show is running"));
         return self();
@@ -84,18 +84,11 @@ public:
         return self();
     }
     std::shared_ptr<show::PpSlide> Item(int16_t index) override {
-        enter(QStringLiteral("Item %1").arg(index));
         m_askedFor = index;
         return self();
     }
-    int32_t Count() override {
-        enter(QStringLiteral("Count"));
-        return slideCount;
-    }
-    int32_t SlideIndex() override {
-        enter(QStringLiteral("SlideIndex"));
-        return m_askedFor;
-    }
+    int32_t Count() override { return slideCount; }
+    int32_t SlideIndex() override { return m_askedFor; }
 
 private:
     std::shared_ptr<Deck> self() { return shared_from_this(); }
@@ -145,10 +138,7 @@ public:
     std::shared_ptr<show::PpPresentations> Presentations() override {
         return std::shared_ptr<show::PpPresentations>(std::shared_ptr<void>(), this);
     }
-    std::shared_ptr<show::PpPresentation> ActivePresentation() override {
-        enter(QStringLiteral("ActivePresentation"));
-        return decks.back();
-    }
+    std::shared_ptr<show::PpPresentation> ActivePresentation() override { return decks.back(); }
     void setSlideShowNextSlide(std::function<void()> handler) override {
         slideChanged = std::move(handler);
     }

@@ -27,8 +27,8 @@ struct Qvr : platform::FilePrompt, platform::Clock {
     fake::Office office;
     RecordingMessageBox messages;
     platform::Forms forms;
-    std::optional<QString> answer; // the file prompt's; nothing: the operator cancels
-    std::function<void()> whilePrompting;
+    std::optional<QString> answer;        // the file prompt's; nothing: the operator cancels
+    std::function<void()> whilePrompting; // runs while the dialog is open
     QString promptTitle;
     std::chrono::steady_clock::time_point clock{std::chrono::hours(1)};
     QStringList events; // the seams the window called, in order

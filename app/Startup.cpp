@@ -10,25 +10,32 @@
 
 namespace app {
 
+namespace {
+
+// The platform the user chose, by argument or QT_QPA_PLATFORM; empty when none.
+QString chosenPlatform(const std::vector<char*>& arguments,
+                       const QProcessEnvironment& environment) {
+    for (size_t i = 0; i + 1 < arguments.size(); ++i)
+        if (qstrcmp(arguments[i], "-platform") == 0 || qstrcmp(arguments[i], "--platform") == 0)
+            return QString::fromLocal8Bit(arguments[i + 1]);
+    return environment.value(QStringLiteral("QT_QPA_PLATFORM"));
+}
+
+} // namespace
+
 void preferX11(std::vector<char*>& arguments, const QProcessEnvironment& environment) {
     static char platform[] = "-platform";
     static char xcb[] = "xcb";
     if (environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
-        !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
+        !chosenPlatform(arguments, environment).isEmpty())
         return;
-    for (const char* argument : arguments)
-        if (qstrcmp(argument, "-platform") == 0 || qstrcmp(argument, "--platform") == 0)
-            return;
     arguments.push_back(platform);
     arguments.push_back(xcb);
 }
 
 QString missingXServer(const std::vector<char*>& arguments,
                        const QProcessEnvironment& environment) {
-    QString platform = environment.value(QStringLiteral("QT_QPA_PLATFORM"));
-    for (size_t i = 0; i + 1 < arguments.size(); ++i)
-        if (qstrcmp(arguments[i], "-platform") == 0 || qstrcmp(arguments[i], "--platform") == 0)
-            platform = QString::fromLocal8Bit(arguments[i + 1]);
+    const QString platform = chosenPlatform(arguments, environment);
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return {};
     const QString display = environment.value(QStringLiteral("DISPLAY"));

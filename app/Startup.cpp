@@ -6,20 +6,48 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <xcb/xcb.h>
 
 namespace app {
+
+namespace {
+
+// The platform the user chose, by argument or QT_QPA_PLATFORM; empty when none.
+QString chosenPlatform(const std::vector<char*>& arguments,
+                       const QProcessEnvironment& environment) {
+    for (size_t i = 0; i + 1 < arguments.size(); ++i)
+        if (qstrcmp(arguments[i], "-platform") == 0 || qstrcmp(arguments[i], "--platform") == 0)
+            return QString::fromLocal8Bit(arguments[i + 1]);
+    return environment.value(QStringLiteral("QT_QPA_PLATFORM"));
+}
+
+} // namespace
 
 void preferX11(std::vector<char*>& arguments, const QProcessEnvironment& environment) {
     static char platform[] = "-platform";
     static char xcb[] = "xcb";
     if (environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
-        !environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
+        !chosenPlatform(arguments, environment).isEmpty())
         return;
-    for (const char* argument : arguments)
-        if (qstrcmp(argument, "-platform") == 0 || qstrcmp(argument, "--platform") == 0)
-            return;
     arguments.push_back(platform);
     arguments.push_back(xcb);
+}
+
+QString missingXServer(const std::vector<char*>& arguments,
+                       const QProcessEnvironment& environment) {
+    const QString platform = chosenPlatform(arguments, environment);
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
+        return {};
+    const QString display = environment.value(QStringLiteral("DISPLAY"));
+    const QString needs =
+        QStringLiteral("Quenvar needs an X11 display (an X server, or XWayland in "
+                       "a Wayland session); ");
+    if (display.isEmpty())
+        return needs + QStringLiteral("DISPLAY is not set.");
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const bool answers = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return answers ? QString() : needs + QStringLiteral("none answers at DISPLAY=%1.").arg(display);
 }
 
 std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
@@ -30,14 +58,7 @@ std::shared_ptr<show::PpApplication> createObject(const QString& progId) {
 }
 
 QStringList exampleFolders() {
-    QStringList folders{QCoreApplication::applicationDirPath() +
-                            QStringLiteral("/../share/quenvar/examples"),
-                        QStringLiteral("/usr/share/quenvar/examples")};
-#ifdef QUENVAR_BUILD_EXAMPLES
-    // Run from the build tree, the sample lies where the build converted it.
-    folders.append(QStringLiteral(QUENVAR_BUILD_EXAMPLES));
-#endif
-    return folders;
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quenvar/examples")};
 }
 
 show::frmQvr::Seams productionSeams(Services& services) {

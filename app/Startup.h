@@ -20,6 +20,11 @@ namespace app {
 // QT_QPA_PLATFORM).
 void preferX11(std::vector<char*>& arguments, const QProcessEnvironment& environment);
 
+// Where Qt would start on X11 and no X server answers at DISPLAY, the one line to say so before
+// exiting (Qt itself aborts with a core dump); empty otherwise. A platform the user chose is left
+// to Qt.
+QString missingXServer(const std::vector<char*>& arguments, const QProcessEnvironment& environment);
+
 // Maps a programmatic identifier to the installed presentation program: "Powerpoint.Application"
 // is LibreOffice Impress here. Throws platform::Failure (source "Quenvar") for any other.
 std::shared_ptr<show::PpApplication> createObject(const QString& progId);
@@ -31,7 +36,8 @@ struct Services {
     platform::Forms forms;
 };
 
-// Where the sample presentations may lie: installed beside the program, or in the build tree.
+// Where the sample presentations lie: share/quenvar/examples beside the program's bin folder, in
+// the build tree as where it is installed.
 QStringList exampleFolders();
 
 // The seams of the control window filled with the real services and desktop calls.

@@ -1,7 +1,5 @@
 #include "platform/CommonDialog.h"
 
-#include "platform/Failure.h"
-
 #include <algorithm>
 #include <QDateTime>
 #include <QDir>
@@ -99,12 +97,12 @@ std::optional<QString> QtFilePrompt::askOpenFile(QWidget* parent, const QString&
 
 CommonDialog::CommonDialog(FilePrompt& prompt) : m_prompt(prompt) {}
 
-void CommonDialog::ShowOpen(QWidget* parent) {
+bool CommonDialog::ShowOpen(QWidget* parent) {
     const std::optional<QString> chosen =
         m_prompt.askOpenFile(parent, m_title, m_initDir, m_filter);
-    if (!chosen)
-        throw Failure(kProgramName, QStringLiteral("Cancel was selected."));
-    m_fileName = *chosen;
+    if (chosen)
+        m_fileName = *chosen;
+    return chosen.has_value();
 }
 
 } // namespace platform

@@ -47,9 +47,8 @@ public:
     QString FileName() const { return m_fileName; }
     void setFileName(const QString& name) { m_fileName = name; }
 
-    // Modal. Throws Failure("Quenvar", "Cancel was selected.") when the operator cancels, and then
-    // keeps the previous FileName.
-    void ShowOpen(QWidget* parent = nullptr);
+    // Modal. Returns false when the operator cancels, and then keeps the previous FileName.
+    [[nodiscard]] bool ShowOpen(QWidget* parent = nullptr);
 
 private:
     FilePrompt& m_prompt;

@@ -1,8 +1,8 @@
 // The one failure type of Quenvar's window code: a failure of the presentation program, of a
-// text-to-number conversion, of the open-file dialog or of a missing show. Like the error object of
-// the platform the system was first written for, it carries the name of the component that failed
-// (its source) and a sentence saying what went wrong (its description). Each handler that drives
-// the show catches it once and shows "source description" in one message box.
+// text-to-number conversion or of a missing show. Like the error object of the platform the system
+// was first written for, it carries the name of the component that failed (its source) and a
+// sentence saying what went wrong (its description). Each handler that drives the show catches it
+// once and shows "source description" in one message box.
 #pragma once
 
 #include <exception>

@@ -48,6 +48,8 @@ public:
     // QTimer does this whenever it fires; a test with its own clock calls it after moving the
     // clock on.
     void check();
+    // Counts afresh from now: the next tick falls a whole interval away.
+    void restart();
     // How long the QTimer is armed for, or -1 when it is not (off, or no positive interval).
     int armedMilliseconds() const { return m_timer.isActive() ? m_timer.interval() : -1; }
 
@@ -58,7 +60,6 @@ private:
     bool counting() const;
     double spacingNs() const;
     double elapsedNs() const;
-    void restart();
     void arm();
 
     const Clock& m_clock;

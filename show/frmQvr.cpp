@@ -121,21 +121,24 @@ QString dialogFilter() {
 
 } // namespace
 
-// While a handler waits for the presentation program: ticks and slide-show events held back until
-// it is done, and for the long waits of Load Show the wait cursor.
+// While a handler waits for the presentation program or for the operator: ticks and slide-show
+// events held back until it is done, and for the long waits of Load Show the wait cursor. Waits
+// nest; the held events run once the outermost one ends.
 class Waiting {
 public:
     explicit Waiting(frmQvr& window, bool busyCursor = false)
-        : m_window(window), m_busyCursor(busyCursor) {
+        : m_window(window), m_busyCursor(busyCursor), m_outermost(!window.m_waiting) {
         if (m_busyCursor)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         m_window.m_waiting = true;
     }
     ~Waiting() {
-        m_window.m_waiting = false;
         if (m_busyCursor)
             QApplication::restoreOverrideCursor();
-        m_window.waitingEnds();
+        if (m_outermost) {
+            m_window.m_waiting = false;
+            m_window.waitingEnds();
+        }
     }
     Waiting(const Waiting&) = delete;
     Waiting& operator=(const Waiting&) = delete;
@@ -143,6 +146,7 @@ public:
 private:
     frmQvr& m_window;
     bool m_busyCursor;
+    bool m_outermost;
 };
 
 frmQvr::frmQvr(Seams seams, QWidget* parent)
@@ -243,15 +247,24 @@ void frmQvr::report(const Failure& failure, bool fromTimer) {
 }
 
 void frmQvr::cmdLoadShow_Click() {
+    // Ticks wait while the operator chooses a file, too: a box a tick opened would land over the
+    // dialog and take the keys typed into it.
+    Waiting waiting(*this);
+    bool newShow = false;
     trap(
-        [this] {
+        [this, &newShow] {
+            const bool pathShown = txtLoadShow->isEnabled();
             txtLoadShow->setEnabled(true);
             if (m_seams.prepareProgram)
                 m_seams.prepareProgram();
-            m_dialog.ShowOpen(this);
+            if (!m_dialog.ShowOpen(this)) {
+                // Cancelled: nothing is loaded and nothing said.
+                txtLoadShow->setEnabled(pathShown);
+                return;
+            }
             txtLoadShow->setText(m_dialog.FileName());
             {
-                Waiting waiting(*this, true);
+                Waiting busy(*this, true);
                 ppApp = m_seams.createObject(kPowerPointProgId);
                 ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
                     if (window)
@@ -259,6 +272,7 @@ void frmQvr::cmdLoadShow_Click() {
                 });
                 ppApp->setVisible(true);
                 ppPres1 = ppApp->Presentations()->Open(txtLoadShow->text());
+                newShow = true;
                 ppPres1->SlideShowSettings()->Run();
 
                 const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
@@ -283,11 +297,19 @@ void frmQvr::cmdLoadShow_Click() {
             m_timer.setInterval(platform::toSingle(Text1->text()));
         },
         [this](const Failure& failure) {
-            if (m_timer.interval() == 0.0f)
+            // Only a missing interval asks for one (Text1 is the one text converted here); any
+            // other failure says what went wrong.
+            if (failure.description() == platform::kTypeMismatch && m_timer.interval() == 0.0f)
                 m_seams.messageBox->show(kAskForInterval);
             else
                 report(failure);
         });
+    if (newShow) {
+        // A new show starts on its first slide and stays there a whole interval: a tick held
+        // while it loaded was meant for the show before.
+        m_tickDue = false;
+        m_timer.restart();
+    }
 }
 
 void frmQvr::nextOrPrevious(bool next, bool fromTimer) {

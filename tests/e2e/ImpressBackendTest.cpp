@@ -190,10 +190,11 @@ TEST(ImpressFiles, ShowsEveryFormatWithoutAskingAndFailsPlainlyOnTheRest) {
     writePasswordDecks();
     // Beside locked.pptx lies the lock file of an office that died: asked, the office would want
     // to know what to do.
-    // The fifth name holds what a file URL must escape.
+    // The fifth name holds what a file URL must escape. The macro deck's macro, run on opening,
+    // would leave a file.
     const char* names[] = {
-        "deck.pptx",  "deck.odp", "deck.pps", "deck.ppsx", "Vortrag #1, 100% Größe.pptx",
-        "locked.pptx"};
+        "deck.pptx",   "deck.odp", "deck.pps", "deck.ppsx", "Vortrag #1, 100% Größe.pptx",
+        "locked.pptx", "macro.odp"};
     for (int i = 0; i < int(std::size(names)); ++i) {
         SCOPED_TRACE(names[i]);
         Show show = watched([&] { return load(QString::fromUtf8(names[i])); });
@@ -226,6 +227,7 @@ TEST(ImpressFiles, ShowsEveryFormatWithoutAskingAndFailsPlainlyOnTheRest) {
     }
     EXPECT_EQ(running.shown(), 1);
     EXPECT_TRUE(shows(otherSlideColour(1)));
+    EXPECT_FALSE(QFile::exists(deck(QStringLiteral("macro-ran"))));
 }
 
 // Runs last: it takes the office down, twice. Running a show sets properties of its document; a

@@ -3,7 +3,8 @@
 slides, each one colour, so that one screen pixel tells the slide shown; other: three slides in
 other colours, the second with one effect (a black box over the centre on the first click); loop:
 looping with no pause; timed-loop: looping by itself, a second a slide, over its custom show of
-slides 1, 3 and 4.
+slides 1, 3 and 4; macro: deck's slides with a macro, run on opening, that leaves the file
+macro-ran in $QUENVAR_E2E_DIR.
 
 make-decks.py --damaged FOLDER: from the converted decks, those the office would ask about: garbage
 in every XML part but the two that say it is a presentation (the office aborts on it), no manifest
@@ -28,10 +29,22 @@ BOX = ('<draw:rect draw:style-name="box" xml:id="box" draw:id="box" svg:x="9cm" 
 NS = " ".join(f'xmlns:{name}="urn:oasis:names:tc:opendocument:xmlns:{path}"' for name, path in [
     ("office", "office:1.0"), ("style", "style:1.0"), ("draw", "drawing:1.0"),
     ("fo", "xsl-fo-compatible:1.0"), ("presentation", "presentation:1.0"),
-    ("svg", "svg-compatible:1.0"), ("smil", "smil-compatible:1.0"), ("anim", "animation:1.0")])
+    ("svg", "svg-compatible:1.0"), ("smil", "smil-compatible:1.0"), ("anim", "animation:1.0"),
+    ("script", "script:1.0")]) + ' xmlns:ooo="http://openoffice.org/2004/office" ' \
+    'xmlns:xlink="http://www.w3.org/1999/xlink" xmlns:dom="http://www.w3.org/2001/xml-events"'
+# Bound to opening the deck, and to making a new one from it, as a copy opened untitled is.
+MACRO = ('<office:scripts><office:script script:language="ooo:Basic"><ooo:libraries>'
+         '<ooo:library-embedded ooo:name="Standard"><ooo:module ooo:name="Opened">'
+         '<ooo:source-code>Sub Ran\nOpen Environ("QUENVAR_E2E_DIR") &amp; "/macro-ran" For Output '
+         'As #1\nClose #1\nEnd Sub\n</ooo:source-code></ooo:module></ooo:library-embedded>'
+         '</ooo:libraries></office:script><office:event-listeners>' + "".join(
+             f'<script:event-listener script:language="ooo:script" script:event-name="{event}" '
+             'xlink:type="simple" xlink:href="vnd.sun.star.script:Standard.Opened.Ran?'
+             'language=Basic&amp;location=document"/>' for event in ("dom:load", "office:new")) +
+         '</office:event-listeners></office:scripts>')
 
 
-def deck(colours, box_on=None, page="", settings=""):
+def deck(colours, box_on=None, page="", settings="", scripts=""):
     styles = "".join(
         f'<style:style style:name="dp{i}" style:family="drawing-page">'
         f'<style:drawing-page-properties {page}draw:background-size="full" draw:fill="solid" '
@@ -43,7 +56,7 @@ def deck(colours, box_on=None, page="", settings=""):
     return f"""<?xml version="1.0" encoding="UTF-8"?>
 <office:document {NS} office:version="1.3"
  office:mimetype="application/vnd.oasis.opendocument.presentation">
-<office:styles/><office:automatic-styles>
+{scripts}<office:styles/><office:automatic-styles>
 <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm"
  fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
  fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>{styles}
@@ -65,6 +78,7 @@ DECKS = {
     "deck": deck(COLOURS),
     "other": deck(OTHER_COLOURS, box_on=2),
     "loop": looping(COLOURS[:3]),
+    "macro": deck(COLOURS, scripts=MACRO),
     "timed-loop": deck(COLOURS[:4], settings=LOOP + ' presentation:show="Kiosk">'
                        '<presentation:show presentation:name="Kiosk" presentation:pages='
                        '"Slide1,Slide3,Slide4"/></presentation:settings>',

@@ -62,6 +62,13 @@ check "no icon for the menu entry" \
     compgen -G "$root/usr/share/icons/hicolor/*/apps/$(sed -n 's/^Icon=//p' "$entry").*" >/dev/null
 check "the sample is not a presentation in the folder the dialog offers" \
     grep -q 'PowerPoint 2007+' <(file -b "$root/usr/share/quenvar/examples/quenvar-sample.pptx")
+# The program finds the sample from its own folder, in the build tree as installed; the build
+# folder is no business of the installed one.
+check "no sample where the build tree's program looks" \
+    [ -f "$build/app/../share/quenvar/examples/quenvar-sample.pptx" ]
+check "the build folder in the program" \
+    bash -c '! { strings -a "$1"; strings -a -el "$1"; } | grep -qF "$0"' "$(cd "$build" && pwd)" \
+    "$root/usr/bin/quenvar"
 
 # Started the way the menu entry starts it, from the unpacked package.
 read -ra command < <(sed -n 's/^Exec=//p' "$entry")

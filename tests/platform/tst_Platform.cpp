@@ -142,12 +142,12 @@ void tst_Platform::fileDialogShowsWholeTextsAndGivesTheFullPath() {
         shown->findChild<QLineEdit*>("fileNameEdit")->setText("quenvar-sample.pptx");
         QMetaObject::invokeMethod(shown, "accept");
     });
-    dialog.ShowOpen();
+    QVERIFY(dialog.ShowOpen());
     QCOMPARE(cut, QStringList());
     QCOMPARE(dialog.FileName(), path);
-    // Cancelling fails, and keeps the file chosen before.
+    // Cancelling keeps the file chosen before.
     whenModal([](QWidget* shown) { shown->close(); });
-    QVERIFY_THROWS_EXCEPTION(Failure, dialog.ShowOpen());
+    QVERIFY(!dialog.ShowOpen());
     QCOMPARE(dialog.FileName(), path);
 }
 

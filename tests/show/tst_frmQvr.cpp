@@ -1,0 +1,415 @@
+// The control window over the fake presentation program, as the operator meets it: its layout,
+// tab order, access keys and link label; Load Show, what it asks of the program in the order that
+// matters, what the boxes and the timer hold afterwards and the one message a failure gives;
+// Next, Previous, Goto and the timer that presses Next; and closing it.
+#include "platform/Forms.h"
+#include "show/frmQvr.h"
+#include "tests/support/FakePowerPoint.h"
+#include "tests/support/RecordingMessageBox.h"
+
+#include <optional>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A frmQvr over the fake program, a file prompt that answers what the test says, a recording
+// message box, a clock the test moves by hand and a numbers file in a temporary folder.
+struct Qvr : platform::FilePrompt, platform::Clock {
+    QTemporaryDir folder;
+    fake::Office office;
+    RecordingMessageBox messages;
+    platform::Forms forms;
+    std::optional<QString> answer;        // the file prompt's; nothing: the operator cancels
+    std::function<void()> whilePrompting; // runs while the dialog is open
+    QString promptTitle;
+    std::chrono::steady_clock::time_point clock{std::chrono::hours(1)};
+    QStringList events; // the seams the window called, in order
+    std::unique_ptr<show::frmQvr> window;
+
+    Qvr() {
+        show::frmQvr::Seams seams;
+        seams.createObject = office.factory();
+        seams.filePrompt = this;
+        seams.messageBox = &messages;
+        seams.forms = &forms;
+        seams.makeTopmost = [this](QWidget* w) {
+            log(w->isVisible() ? "topmost shown" : "topmost");
+        };
+        seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
+        seams.clock = this;
+        seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));
+        seams.endProgram = [this] { log("end"); };
+        seams.prepareProgram = [this] { log("prepare"); };
+        seams.releaseProgram = [this] { log("release"); };
+        window = std::make_unique<show::frmQvr>(std::move(seams));
+    }
+    std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString&,
+                                       const QString&) override {
+        promptTitle = title;
+        if (whilePrompting)
+            whilePrompting();
+        return answer;
+    }
+    std::chrono::steady_clock::time_point now() const override { return clock; }
+    void log(const char* event) { events.append(QLatin1String(event)); }
+
+    template <typename Widget = QWidget> Widget* find(const char* name) const {
+        auto* widget = window->findChild<Widget*>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+    QLineEdit* box(const char* name) const { return find<QLineEdit>(name); }
+    QString text(const char* name) const { return box(name)->text(); }
+    void click(const char* name) const {
+        QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
+    }
+    void type(const char* name, const QString& text) const { box(name)->setText(text); }
+    void tick(std::chrono::milliseconds after) {
+        clock += after;
+        window->LongTimer1().check();
+    }
+    qsizetype count(const char* call) const { return office.calls.count(QLatin1String(call)); }
+    // Whether the program was asked for these calls in this order, whatever came between.
+    bool asked(const QStringList& calls) const {
+        qsizetype at = 0;
+        for (const QString& call : calls)
+            if ((at = office.calls.indexOf(call, at) + 1) == 0)
+                return false;
+        return true;
+    }
+    // One press of Load Show, choosing fileName, with interval typed into Text1.
+    void loadShow(const QString& fileName = QStringLiteral("/shows/first.ppt"),
+                  const QString& interval = QStringLiteral("10")) {
+        answer = fileName;
+        type("Text1", interval);
+        click("cmdLoadShow");
+    }
+    // The display numbers window, shown by its button, with left, top and width typed, then OK.
+    void confirmNumbers(const QStringList& leftTopWidth) {
+        click("cmdLoadScreenNum");
+        QDialog* numbers = window->frmScreen().window();
+        for (int i = 0; i < 3; ++i)
+            numbers->findChild<QLineEdit*>(QStringList{"txtLeft", "txtTop", "txtWidth"}[i])
+                ->setText(leftTopWidth[i]);
+        QTest::mouseClick(numbers->findChild<QPushButton*>("OKButton"), Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+class tst_frmQvr : public QObject {
+    Q_OBJECT
+private slots:
+    // The display boxes are passed over while disabled; the path box joins once Load Show enabled
+    // it.
+    void layoutAndTabOrder() {
+        Qvr f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Quenvar-Dual Monitor"));
+        QCOMPARE(f.window->size(), QSize(282, 229));
+        QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
+        QCOMPARE(f.find("cmdLoadShow")->geometry(), QRect(99, 64, 84, 43));
+        QStringList captions;
+        for (const QObject* control : f.window->children())
+            captions.append(control->property("text").toString());
+        for (const char* caption : {" &Goto Slide   Number", "Slide Num", "&Next  Slide",
+                                    "&Load Show", "   &Previous    Slide", "Current Slide Show",
+                                    "Total Slides", "    Load &Display    Numbers", "Timer"})
+            QVERIFY2(captions.contains(QLatin1String(caption)), caption);
+
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        auto cycle = [&f] {
+            QStringList names;
+            f.find("cmdGoto")->setFocus();
+            for (int step = 0; step < 8; ++step) {
+                names.append(QApplication::focusWidget()->objectName());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            return names;
+        };
+        const QStringList order{"cmdGoto",     "txtGotoSlide",     "cmdNextSlide",
+                                "cmdLoadShow", "cmdPreviousSlide", "cmdLoadScreenNum",
+                                "Text1"};
+        QCOMPARE(cycle(), order + QStringList{"cmdGoto"});
+        f.loadShow();
+        QCOMPARE(cycle(), order + QStringList{"txtLoadShow"});
+    }
+
+    // An access key clicks its button at once. The link label is red while the pointer is on it,
+    // blue again only once it crosses the bare background; a click opens the maker's address.
+    void accessKeysAndLinkLabel() {
+        Qvr f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.answer = QStringLiteral("/shows/first.ppt");
+        f.type("txtGotoSlide", QStringLiteral("3"));
+        for (const auto& [key, call] : {std::pair{Qt::Key_L, "Open /shows/first.ppt"},
+                                        {Qt::Key_N, "Next"},
+                                        {Qt::Key_P, "Previous"},
+                                        {Qt::Key_G, "GotoSlide 3 reset"}}) {
+            QTest::keyClick(f.window.get(), key, Qt::AltModifier);
+            QVERIFY2(f.office.take().contains(call), call);
+        }
+        QTest::keyClick(f.window.get(), Qt::Key_D, Qt::AltModifier);
+        QTRY_VERIFY(f.window->frmScreen().window() && f.window->frmScreen().window()->isVisible());
+        f.window->frmScreen().Unload();
+
+        auto* label = f.find<QLabel>("Label1");
+        auto colour = [label] { return label->palette().color(QPalette::WindowText); };
+        QCOMPARE(colour(), QColor(0, 0, 255));
+        QTest::mouseMove(label, label->rect().center());
+        QTRY_COMPARE(colour(), QColor(255, 0, 0));
+        QTest::mouseMove(f.find("cmdLoadScreenNum"), QPoint(5, 5));
+        QCOMPARE(colour(), QColor(255, 0, 0));
+        QTest::mouseMove(f.window.get(), QPoint(2, 224));
+        QTRY_COMPARE(colour(), QColor(0, 0, 255));
+        QTest::mouseClick(label, Qt::LeftButton);
+        QCOMPARE(f.events.last(), show::kMakerAddress);
+    }
+
+    // Every other window of the program is unloaded first, then the program ends, and nothing at
+    // all is asked of the presentation program.
+    void closingUnloadsOtherWindowsAndLeavesTheShowRunning() {
+        Qvr f;
+        f.window->show();
+        f.loadShow();
+        f.office.take();
+        // Confirmed once and closed, then shown again and typed into without OK.
+        f.confirmNumbers({"769", "0", "768"});
+        f.click("cmdLoadScreenNum");
+        QPointer<QDialog> numbers = f.window->frmScreen().window();
+        numbers->findChild<QLineEdit*>(QStringLiteral("txtLeft"))->setText(QStringLiteral("5"));
+        QCOMPARE(f.forms.at(1), numbers.data()); // second, in load order
+        f.window->close();
+        QCOMPARE(f.forms.count(), 1);
+        QTRY_VERIFY(!numbers);
+        QCOMPARE(f.events.mid(2), QStringList({"release", "end"}));
+        f.window.reset();
+        // Dropping the window releases its references without a call: the show runs on.
+        QVERIFY(f.office.calls.isEmpty());
+        QVERIFY(f.office.decks[0]->running);
+    }
+
+    // Made topmost while hidden, the program is readied as the dialog opens; the show runs before
+    // it is placed, by the default numbers until others are confirmed with OK; the boxes show the
+    // first slide and the total.
+    void loadShowRunsPlacesAndFillsTheBoxes() {
+        Qvr f;
+        f.loadShow(QStringLiteral("/shows/first.ppt"), QString());
+        QVERIFY(f.asked({"CreateObject Powerpoint.Application", "Visible true",
+                         "Open /shows/first.ppt", "Run", "Left 769", "Top 0", "Width 768"}));
+        QCOMPARE(f.events, QStringList({"topmost", "prepare"}));
+        QCOMPARE(f.promptTitle, QStringLiteral("Load PowerPoint Presentation"));
+        QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/first.ppt"));
+        QVERIFY(f.box("txtLoadShow")->isEnabled());
+        QCOMPARE(f.text("txtSlideNum") + f.text("txtTotalslides"), QStringLiteral("15"));
+        QVERIFY(!f.box("txtSlideNum")->isEnabled() && !f.box("txtTotalslides")->isEnabled());
+        QCOMPARE(f.messages.texts,
+                 QStringList{"Please enter timer interval before loading PPT file."});
+        QVERIFY(f.window->LongTimer1().Enabled());
+        QCOMPARE(f.window->LongTimer1().interval(), 0.0f);
+        // The numbers are read without showing their window.
+        QVERIFY(!f.window->frmScreen().window() && f.forms.count() == 1);
+
+        f.confirmNumbers({" -1024 ", "32767", "768.5"});
+        f.office.take();
+        f.loadShow();
+        QVERIFY(f.asked({"Run", "Left -1024", "Top 32767", "Width 768"}));
+    }
+
+    // The request for an interval comes only when the interval is what failed; any other failure
+    // says its source and description, also before the timer ever had an interval.
+    void loadShowFailureSaysItsCause() {
+        // Typed into Text1, the call the program refuses, the one message.
+        const char* const rows[][3] = {{"5", "Open", "Fake Impress refused"},
+                                       {"", "Run", "Fake Impress refused"},
+                                       {"1e39", "", "Quenvar Overflow"}};
+        for (const auto& [typed, refused, message] : rows) {
+            Qvr f;
+            if (*refused)
+                f.office.failNext(refused);
+            f.loadShow(QStringLiteral("/shows/first.ppt"), typed);
+            QCOMPARE(f.messages.texts, QStringList{message});
+        }
+    }
+
+    // A cancelled dialog loads nothing and says nothing, on the first press as on a later one.
+    // While the dialog is open a tick waits (a box would take the keys typed there) and runs after
+    // it.
+    void cancelledDialogDoesNothingAndTicksWaitForIt() {
+        Qvr f;
+        f.click("cmdLoadShow");
+        QVERIFY(f.messages.texts.isEmpty() && f.office.calls.isEmpty());
+        QVERIFY(!f.box("txtLoadShow")->isEnabled() && !f.window->LongTimer1().Enabled());
+
+        f.loadShow();
+        f.office.take();
+        f.answer.reset();
+        qsizetype movedDuringDialog = -1;
+        f.whilePrompting = [&f, &movedDuringDialog] {
+            f.tick(10s);
+            movedDuringDialog = f.office.calls.size();
+        };
+        f.click("cmdLoadShow");
+        QCOMPARE(movedDuringDialog, 0);
+        QTRY_COMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+        QVERIFY(f.messages.texts.isEmpty());
+        QCOMPARE(f.text("txtLoadShow"), QStringLiteral("/shows/first.ppt"));
+        QCOMPARE(f.window->LongTimer1().interval(), 10.0f);
+    }
+
+    // Every press makes a new application and runs a new show, leaving the one before running, and
+    // gives the timer Text1's number; a Text1 without one leaves the interval. A tick that fell due
+    // while Load Show waited was for the show before: the new one stays on its first slide a whole
+    // interval.
+    void everyPressRunsANewShowOnItsFirstSlideForAWholeInterval() {
+        Qvr f;
+        f.loadShow(QStringLiteral("/shows/first.ppt"), QStringLiteral(" 2.5 "));
+        QCOMPARE(f.window->LongTimer1().interval(), 2.5f);
+        f.office.slideCountOfNextDeck = 12;
+        f.office.whileCalled = [&f] { f.tick(10s); };
+        f.loadShow(QStringLiteral("/shows/second.ppt"), QStringLiteral("10"));
+        QCOMPARE(f.window->LongTimer1().interval(), 10.0f);
+        QCOMPARE(f.text("txtTotalslides"), QStringLiteral("12"));
+        QCoreApplication::processEvents();
+        f.tick(9999ms);
+        QCOMPARE(f.count("Next"), 0);
+        f.tick(1ms);
+        QVERIFY(f.office.decks[0]->current == 1 && f.office.decks[0]->running);
+        QCOMPARE(f.office.decks[1]->current, 2);
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+        QCOMPARE(f.count("CreateObject Powerpoint.Application"), 2);
+        QVERIFY(f.messages.texts.isEmpty());
+
+        f.tick(5s);
+        f.loadShow(QStringLiteral("/shows/third.ppt"), QStringLiteral("ten"));
+        QCOMPARE(f.messages.texts, QStringList{"Quenvar Type mismatch"});
+        QVERIFY(f.window->LongTimer1().Enabled() && f.window->LongTimer1().interval() == 10.0f);
+        f.tick(9999ms);
+        QCOMPARE(f.office.decks[2]->current, 1);
+        f.tick(1ms);
+        QCOMPARE(f.office.decks[2]->current, 2);
+    }
+
+    void nextAndPreviousActivateMoveAndReadBack() {
+        Qvr f;
+        f.type("txtGotoSlide", QStringLiteral("2"));
+        for (const char* name : {"cmdNextSlide", "cmdPreviousSlide", "cmdGoto"})
+            f.click(name);
+        QCOMPARE(f.messages.texts.filter(QRegularExpression("^Quenvar \\w")).size(), 3);
+        QVERIFY(f.office.calls.isEmpty() && f.text("txtSlideNum").isEmpty());
+        f.messages.texts.clear();
+
+        f.office.slideCountOfNextDeck = 2;
+        f.loadShow();
+        f.office.take();
+        f.click("cmdPreviousSlide"); // sent even on the first slide
+        QVERIFY(f.asked({"Activate", "Previous"}));
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("1"));
+        f.office.take();
+        f.click("cmdNextSlide");
+        QVERIFY(f.asked({"Activate", "Next"}));
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+        QVERIFY(f.messages.texts.isEmpty());
+        // Past the end: one message, the old number, and the box still out of the operator's reach.
+        f.click("cmdNextSlide");
+        QCOMPARE(f.messages.texts, QStringList{"Fake Impress no slide is currently in view"});
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+        QVERIFY(!f.box("txtSlideNum")->isEnabled());
+    }
+
+    // Goto neither activates the show window nor reads the position back: it shows what it asked
+    // for.
+    void gotoSendsConvertedNumber() {
+        // Typed; sent (empty: nothing); the number shown, then any message.
+        const char* const rows[][3] = {
+            {"3", "GotoSlide 3 reset", "3"},
+            {" 3.5 ", "GotoSlide 4 reset", "4"}, // blanks, half to even
+            {"three", "", "1|Quenvar Type mismatch"},
+            {"40000", "GotoSlide 40000 reset", "1|Fake Impress no slide 40000"},
+            {"2147483648", "", "1|Quenvar Overflow"},
+            {"0", "GotoSlide 0 reset", "1|Fake Impress no slide 0"}};
+        for (const auto& [typed, sent, result] : rows) {
+            Qvr f;
+            f.loadShow();
+            f.office.take();
+            f.type("txtGotoSlide", typed);
+            f.click("cmdGoto");
+            QCOMPARE(f.office.calls.filter("GotoSlide"), *sent ? QStringList{sent} : QStringList());
+            QCOMPARE(f.count("Activate") + f.count("Slide"), 0);
+            QCOMPARE(QStringList{f.text("txtSlideNum")} + f.messages.texts,
+                     QString(result).split('|'));
+            QVERIFY(!f.box("txtSlideNum")->isEnabled());
+        }
+    }
+
+    // A show that moves by itself, or by a hand at the show window, is followed by the number, read
+    // from the program. While a press waits for the program, the event waits for the press.
+    void numberFollowsTheShow() {
+        Qvr f;
+        f.loadShow();
+        f.office.showMovesTo(4);
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+
+        f.office.take();
+        f.office.whileCalled = [&f] { f.office.showMovesTo(2); };
+        f.click("cmdNextSlide");
+        QTRY_COMPARE(f.count("Slide"), 2);
+        QVERIFY(f.asked({"Activate", "Next", "Slide", "Slide"}));
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("3"));
+
+        // An ended show is not reported by the event: nobody pressed anything.
+        f.office.decks.back()->ended = true;
+        f.office.showMovesTo(5);
+        QVERIFY(f.messages.texts.isEmpty());
+    }
+
+    // The timer presses Next at the interval of the last Load Show. Once the show has ended and
+    // nobody is there to press OK, failing ticks open no second box; a tick during a press waits
+    // for it.
+    void ticksPressNextSlideAndNeverStackBoxes() {
+        Qvr f;
+        f.office.slideCountOfNextDeck = 4;
+        f.loadShow(QStringLiteral("/shows/first.ppt"), QStringLiteral("10"));
+        f.office.take();
+        for (int slide = 2; slide <= 4; ++slide) {
+            f.tick(10s);
+            QCOMPARE(f.text("txtSlideNum"), QString::number(slide));
+        }
+        QCOMPARE(f.count("Activate"), 3);
+        QCOMPARE(f.count("Next"), 3);
+
+        f.messages.whileOpen = [&f] {
+            for (int tick = 0; tick < 500; ++tick)
+                f.tick(10s);
+        };
+        f.tick(10s);
+        QCOMPARE(f.count("Next"), 504);
+        QCOMPARE(f.messages.texts.size(), 1);
+        // Once OK is pressed, each failing tick is reported again, and a pressed button always is.
+        f.messages.whileOpen = nullptr;
+        f.tick(10s);
+        f.click("cmdNextSlide");
+        QCOMPARE(f.messages.texts.size(), 3);
+        QCOMPARE(f.messages.deepest, 1);
+
+        f.office.take();
+        f.office.whileCalled = [&f] { f.tick(10s); };
+        f.click("cmdPreviousSlide");
+        QTRY_COMPARE(f.count("Next"), 1);
+        QVERIFY(f.asked({"Previous", "Next"}));
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+    }
+};
+
+QTEST_MAIN(tst_frmQvr)
+#include "tst_frmQvr.moc"

@@ -35,6 +35,7 @@ public:
     int32_t current = 1;
     bool running = false;
     bool ended = false;
+    show::PpSlideShowState state = show::ppSlideShowRunning;
 
     std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override { return self(); }
     std::shared_ptr<show::PpSlideShowWindow> Run() override {
@@ -62,11 +63,13 @@ public:
 
     void Next() override {
         enter(QStringLiteral("Next"));
+        state = show::ppSlideShowRunning;
         ended = current == slideCount;
         current += ended ? 0 : 1;
     }
     void Previous() override {
         enter(QStringLiteral("Previous"));
+        state = show::ppSlideShowRunning;
         if (!std::exchange(ended, false) && current > 1)
             --current;
     }
@@ -76,6 +79,7 @@ public:
             throw platform::Failure(kProgramName, QStringLiteral("no slide %1").arg(index));
         current = index;
         ended = false;
+        state = show::ppSlideShowRunning;
     }
     std::shared_ptr<show::PpSlide> Slide() override {
         enter(QStringLiteral("Slide"));
@@ -83,6 +87,16 @@ public:
             throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
         m_askedFor = current;
         return self();
+    }
+    show::PpSlideShowState State() override {
+        enter(QStringLiteral("State"));
+        return ended ? show::ppSlideShowDone : state;
+    }
+    void setState(show::PpSlideShowState to) override {
+        enter(QStringLiteral("State %1").arg(to));
+        if (ended)
+            throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
+        state = to;
     }
     std::shared_ptr<show::PpSlide> Item(int16_t index) override {
         enter(QStringLiteral("Item %1").arg(index));

@@ -1,6 +1,7 @@
 // Next Slide, Previous Slide, Goto and the timer that presses Next: the calls each sends, the
 // number the window shows after it and the one message each failure gives; the number following
-// the show when it moves alone; and ticks or show events that come while a press waits.
+// the show when it moves alone; ticks or show events that come while a press waits; and a
+// clicker's key held down.
 #include "QvrFixture.h"
 
 using namespace std::chrono_literals;
@@ -12,6 +13,7 @@ private slots:
     void gotoSendsConvertedNumber();
     void numberFollowsTheShow();
     void ticksPressNextSlideAndNeverStackBoxes();
+    void aHeldClickerKeyMovesOneSlideARepeatAtMost();
 };
 
 void tst_Navigation::nextAndPreviousActivateMoveAndReadBack() {
@@ -126,6 +128,29 @@ void tst_Navigation::ticksPressNextSlideAndNeverStackBoxes() {
              QStringList({"SlideShowWindow", "Activate", "SlideShowWindow", "Previous"}));
     QTRY_COMPARE(f.office.calls.count(QStringLiteral("Next")), 1);
     QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+}
+
+// The repeats of a clicker's key that pile up while a move waits for the program are dropped; later
+// ones move a slide each; a held b blanks the projector once.
+void tst_Navigation::aHeldClickerKeyMovesOneSlideARepeatAtMost() {
+    QvrFixture f;
+    f.loadShow();
+    auto press = [&f](Qt::Key key, quint64 at, bool autoRepeat) { // at: the X server's time, in ms
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+        event.setTimestamp(at);
+        QApplication::sendEvent(f.find("cmdNextSlide"), &event);
+    };
+    f.office.whileCalled = [] { QTest::qSleep(100); }; // a slow first move
+    press(Qt::Key_PageDown, 1000, false);
+    for (quint64 at : {1040, 1080})
+        press(Qt::Key_PageDown, at, true);
+    QCOMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+    for (quint64 at : {1200, 1240})
+        press(Qt::Key_Right, at, true);
+    QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+    press(Qt::Key_B, 1300, false);
+    press(Qt::Key_B, 1340, true);
+    QCOMPARE(f.office.decks.back()->state, show::ppSlideShowBlackScreen);
 }
 
 QTEST_MAIN(tst_Navigation)

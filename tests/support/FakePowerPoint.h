@@ -63,13 +63,11 @@ public:
 
     void Next() override {
         enter(QStringLiteral("Next"));
-        state = show::ppSlideShowRunning;
         ended = current == slideCount;
         current += ended ? 0 : 1;
     }
     void Previous() override {
         enter(QStringLiteral("Previous"));
-        state = show::ppSlideShowRunning;
         if (!std::exchange(ended, false) && current > 1)
             --current;
     }
@@ -79,7 +77,6 @@ public:
             throw platform::Failure(kProgramName, QStringLiteral("no slide %1").arg(index));
         current = index;
         ended = false;
-        state = show::ppSlideShowRunning;
     }
     std::shared_ptr<show::PpSlide> Slide() override {
         enter(QStringLiteral("Slide"));
@@ -90,12 +87,10 @@ public:
     }
     show::PpSlideShowState State() override {
         enter(QStringLiteral("State"));
-        return ended ? show::ppSlideShowDone : state;
+        return state;
     }
     void setState(show::PpSlideShowState to) override {
         enter(QStringLiteral("State %1").arg(to));
-        if (ended)
-            throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
         state = to;
     }
     std::shared_ptr<show::PpSlide> Item(int16_t index) override {

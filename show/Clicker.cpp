@@ -56,11 +56,17 @@ bool Clicker::eventFilter(QObject*, QEvent* event) {
     const Key key = keyOf(keyEvent);
     if (key == Key::Other)
         return false;
-    // The control with the keyboard sees none of it: a button must not be pressed by space.
-    if (event->type() == QEvent::KeyRelease || m_running)
+    // The X server repeats a held key as a release and a press stamped alike. Qt marks the pair
+    // only when it reads both halves at once, which it often does not while a move waited.
+    const bool repeat = keyEvent.isAutoRepeat() ||
+                        (keyEvent.key() == m_released.key && keyEvent.timestamp() == m_released.at);
+    if (event->type() == QEvent::KeyRelease) {
+        m_released = {keyEvent.key(), keyEvent.timestamp()};
+        // The control with the keyboard sees none of it: a button must not be pressed by space.
         return true;
-    if (keyEvent.isAutoRepeat() &&
-        ((key != Key::Next && key != Key::Previous) || keyEvent.timestamp() <= m_waitedUntil))
+    }
+    if (m_running || (repeat && ((key != Key::Next && key != Key::Previous) ||
+                                 keyEvent.timestamp() <= m_waitedUntil)))
         return true;
     run(key, keyEvent.timestamp());
     return true;

@@ -46,6 +46,10 @@ private:
     // The X server's time, in milliseconds, at which the last move's wait ended: a repeat stamped
     // before it was made while the move waited.
     uint64_t m_waitedUntil = 0;
+    struct Release {
+        int key = 0;
+        uint64_t at = 0;
+    } m_released;
 };
 
 } // namespace show

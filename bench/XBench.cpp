@@ -11,9 +11,10 @@
 // printed as lines "FIGURE name value [unit] [beside baseline]".
 //
 // show: press-to-pixels of Quenvar's Next (Alt+N to the control window) and Previous (Alt+P)
-// beside the office's own Right and Left keys sent to the show window, interleaved; the first Load
-// Show of a freshly started Quenvar beside a warm one of a second deck; and whether the control
-// window's event loop answers while a show loads.
+// beside the office's own Right and Left keys sent to the show window, and of a clicker's Page
+// Down and Page Up at the control window beside the same keys at the show window, interleaved;
+// the first Load Show of a freshly started Quenvar beside a warm one of a second deck; and whether
+// the control window's event loop answers while a show loads.
 // soak: the timer drives a looping deck; ticks seen on the projector, whether the console's slide
 // number matches the projector, message boxes, resident memory and CPU of Quenvar and the office.
 //
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -75,14 +77,22 @@ struct KeyKind {
     bool toControl; // Quenvar's control window, or the office's show window
     unsigned long keysym;
     int step;
+    bool alt = false;
 };
 
+// The first four are the warm-up's; a round presses each kind once and moves the show by none.
 const KeyKind kKinds[] = {
-    {"quenvar-next", true, XK_n, +1},
+    {"quenvar-next", true, XK_n, +1, true},
     {"office-right", false, XK_Right, +1},
-    {"quenvar-previous", true, XK_p, -1},
+    {"quenvar-previous", true, XK_p, -1, true},
     {"office-left", false, XK_Left, -1},
+    // A presenter's clicker.
+    {"quenvar-pagedown", true, XK_Page_Down, +1},
+    {"office-pagedown", false, XK_Page_Down, +1},
+    {"quenvar-pageup", true, XK_Page_Up, -1},
+    {"office-pageup", false, XK_Page_Up, -1},
 };
+constexpr int kKindCount = int(std::size(kKinds));
 
 // One key to the program that owns it; milliseconds from the key going down to the next slide on
 // the projector, or -1.
@@ -104,7 +114,7 @@ double pressToPixels(KioskDriver& bench, const Deck& deck, const KeyKind& kind) 
     }
     // Time for the program to take the focus in before the key comes.
     std::this_thread::sleep_for(200ms);
-    const auto down = kind.toControl ? press(kind.keysym, {XK_Alt_L}) : press(kind.keysym);
+    const auto down = kind.alt ? press(kind.keysym, {XK_Alt_L}) : press(kind.keysym);
     const auto shown = bench.waitForSlide(deck, wanted, 10s);
     if (!shown) {
         note(format("%s: slide %d did not appear within 10 s", kind.name, wanted));
@@ -144,9 +154,9 @@ int runShow(const std::map<std::string, std::string>& given) {
     std::map<std::string, std::vector<double>> times;
     int failed = 0;
     for (int round = 0; round < presses; ++round) {
-        // Rotating the order spreads any effect of what came before over all four kinds.
-        for (int i = 0; i < 4; ++i) {
-            const KeyKind& kind = kKinds[(round + i) % 4];
+        // Rotating the order spreads any effect of what came before over all kinds.
+        for (int i = 0; i < kKindCount; ++i) {
+            const KeyKind& kind = kKinds[(round + i) % kKindCount];
             const double ms = pressToPixels(bench, a, kind);
             if (ms < 0)
                 ++failed;
@@ -173,6 +183,11 @@ int runShow(const std::map<std::string, std::string>& given) {
            format("%.2fx", median(times["quenvar-next"]) / median(times["office-right"])));
     figure("quenvar-previous-vs-office-left",
            format("%.2fx", median(times["quenvar-previous"]) / median(times["office-left"])));
+    figure("quenvar-pagedown-vs-office-pagedown",
+           format("%.2fx (goal <= 1.5x)",
+                  median(times["quenvar-pagedown"]) / median(times["office-pagedown"])));
+    figure("quenvar-pageup-vs-office-pageup",
+           format("%.2fx", median(times["quenvar-pageup"]) / median(times["office-pageup"])));
     printLoad("load-first", first);
     printLoad("load-warm", warm);
     if (warm.pixelsMs > 0)

@@ -3,8 +3,8 @@
 # Quenvar program (build/app/quenvar) and the office it starts:
 #
 #   tests/e2e/run-on-xvfb.sh bench/kiosk-bench.sh show
-#       press-to-pixels of Next/Previous beside the office's own arrow keys, the first and a warm
-#       Load Show, and whether the control window answers while a show loads
+#       press-to-pixels of Next/Previous and of Page Down/Up beside the office's own keys, the
+#       first and a warm Load Show, and whether the control window answers while a show loads
 #   tests/e2e/run-on-xvfb.sh bench/kiosk-bench.sh soak [SECONDS]
 #       the timer drives a looping 7-slide deck every 0.5 s for SECONDS (default 600)
 #

@@ -35,6 +35,15 @@ public:
     virtual int32_t Count() = 0;
 };
 
+// What the projector shows of a running show: its slides, or a blank screen in one colour.
+enum PpSlideShowState : int32_t {
+    ppSlideShowRunning = 1,
+    ppSlideShowPaused = 2,
+    ppSlideShowBlackScreen = 3,
+    ppSlideShowWhiteScreen = 4,
+    ppSlideShowDone = 5,
+};
+
 class PpSlideShowView {
 public:
     virtual ~PpSlideShowView() = default;
@@ -45,6 +54,10 @@ public:
     virtual void GotoSlide(int32_t index, bool resetSlide) = 0;
     // The slide now shown; fails when no slide is in view (the show has ended).
     virtual std::shared_ptr<PpSlide> Slide() = 0;
+    // Black or white screen: the projector is blank and the slide stays the view's; Running shows
+    // it again. Next and Previous from a blank screen show the next and the previous slide.
+    virtual PpSlideShowState State() = 0;
+    virtual void setState(PpSlideShowState state) = 0;
 };
 
 class PpSlideShowWindow {

@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Units.h"
 #include "platform/WrappingButton.h"
+#include "show/Clicker.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +25,9 @@ using platform::Failure;
 namespace {
 
 const QString kCaption = QStringLiteral("Quenvar-Dual Monitor");
+// Put first, as a title bar too narrow for the whole cuts off its end.
+const QString kBlackPrefix = QStringLiteral("Projector blank (black) - ");
+const QString kWhitePrefix = QStringLiteral("Projector blank (white) - ");
 const QString kAskForInterval =
     QStringLiteral("Please enter timer interval before loading PPT file.");
 const QString kNoShow =
@@ -167,6 +171,8 @@ frmQvr::frmQvr(Seams seams, QWidget* parent)
     m_dialog.setInitDir(QDir::homePath());
 
     makeControls();
+    new Clicker(this, {[this] { cmdNextSlide_Click(); }, [this] { cmdPreviousSlide_Click(); },
+                       [this](PpSlideShowState colour) { blankOrShow(colour); }});
     connect(&m_timer, &platform::LongTimer::Timer, this, &frmQvr::LongTimer1_Timer);
     Form_Load();
 }
@@ -370,9 +376,13 @@ void frmQvr::SlideShowNextSlide() {
     trap(
         [this] {
             Waiting waiting(*this);
+            showState(ppPres1->SlideShowWindow()->View()->State());
             writeNumber(txtSlideNum, ppPres1->SlideShowWindow()->View()->Slide()->SlideIndex());
         },
-        [this](const Failure&) { txtSlideNum->setEnabled(false); });
+        [this](const Failure&) {
+            txtSlideNum->setEnabled(false);
+            showState(ppSlideShowRunning); // an ended show blanks nothing
+        });
 }
 
 void frmQvr::cmdGoto_Click() {
@@ -384,6 +394,28 @@ void frmQvr::cmdGoto_Click() {
             writeNumber(txtSlideNum, lngGotoSlide);
         },
         [this](const Failure& failure) { report(failure); });
+}
+
+void frmQvr::blankOrShow(PpSlideShowState colour) {
+    trap(
+        [this, colour] {
+            Waiting waiting(*this);
+            const std::shared_ptr<PpSlideShowView> view = presentation()->SlideShowWindow()->View();
+            view->setState(view->State() == colour ? ppSlideShowRunning : colour);
+            showState(view->State());
+        },
+        [this](const Failure& failure) { report(failure); });
+}
+
+// A blank projector is easily forgotten: the operator reads it in the title for as long as it
+// lasts. Every move shows a slide again, and the show's event after it brings the title back.
+void frmQvr::showState(PpSlideShowState state) {
+    if (state == ppSlideShowBlackScreen)
+        setWindowTitle(kBlackPrefix + kCaption);
+    else if (state == ppSlideShowWhiteScreen)
+        setWindowTitle(kWhitePrefix + kCaption);
+    else
+        setWindowTitle(kCaption);
 }
 
 void frmQvr::cmdLoadScreenNum_Click() {

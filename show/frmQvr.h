@@ -66,6 +66,9 @@ public:
     void cmdGoto_Click();
     void cmdLoadScreenNum_Click();
     void Label1_Click();
+    // Blanks the projector to colour (black or white), or shows the slide again when it is blank
+    // in that colour already. The clicker's b and w keys.
+    void blankOrShow(PpSlideShowState colour);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +85,7 @@ private:
     void makeControls();
     void writeNumber(QLineEdit* box, int32_t value);
     void report(const platform::Failure& failure, bool fromTimer = false);
+    void showState(PpSlideShowState state);
     std::shared_ptr<PpPresentation> presentation() const;
 
     friend class Waiting;

@@ -34,6 +34,7 @@ public:
     }
     void SAL_CALL resumed() override {
         m_events->setPaused(false);
+        m_events->setBlank(ppSlideShowRunning);
         m_events->moved();
     }
     void SAL_CALL slideTransitionEnded() override {}
@@ -115,6 +116,7 @@ void Deck::restarting() {
     m_controller.clear();
     events->setRunning(true);
     events->setPaused(false);
+    events->setBlank(ppSlideShowRunning);
 }
 
 QRect Deck::rectangle() const {

@@ -6,6 +6,7 @@
 
 #include "show/impress/Office.h"
 #include "show/impress/WindowSystem.h"
+#include "show/PowerPoint.h"
 
 #include <atomic>
 #include <com/sun/star/awt/XWindow.hpp>
@@ -48,6 +49,9 @@ public:
     // call that made it returns, so this is as current as asking it.
     void setPaused(bool paused) { m_paused = paused; }
     bool paused() const { return m_paused; }
+    // The colour the projector was blanked to, until the show goes on (Running).
+    void setBlank(PpSlideShowState state) { m_blank = state; }
+    PpSlideShowState blank() const { return m_blank; }
 
     void moved();
     void animationsEnded();
@@ -60,6 +64,7 @@ private:
     const std::function<void()> m_notify;
     std::atomic<bool> m_running = false;
     std::atomic<bool> m_paused = false;
+    std::atomic<PpSlideShowState> m_blank = ppSlideShowRunning;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     Count m_count;

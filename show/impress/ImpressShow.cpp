@@ -94,6 +94,15 @@ void nextEffect(const Deck& deck, const Reference<presentation::XSlideShowContro
         settle(deck, [&] { controller->gotoNextEffect(); });
 }
 
+// A blank projector shows its slide again before a move, as any move in the show itself does.
+void showAgain(const Deck& deck, const Reference<presentation::XSlideShowController>& controller) {
+    if (deck.events->blank() == ppSlideShowRunning)
+        return;
+    deck.events->setBlank(ppSlideShowRunning);
+    if (controller->isPaused())
+        controller->resume();
+}
+
 class ImpressView final : public PpSlideShowView {
 public:
     explicit ImpressView(std::shared_ptr<Deck> deck) : m_deck(std::move(deck)) {}
@@ -103,6 +112,7 @@ public:
     void Next() override {
         m_deck->office->call([deck = m_deck] {
             const auto controller = deck->controller();
+            showAgain(*deck, controller);
             if (deck->events->paused()) {
                 if (deck->endless)
                     controller->gotoSlideIndex(0); // between two rounds
@@ -118,6 +128,7 @@ public:
     void Previous() override {
         m_deck->office->call([deck = m_deck] {
             const auto controller = deck->controller();
+            showAgain(*deck, controller);
             if (deck->events->paused()) {
                 // From the end screen, or a loop's pause, back to the last slide:
                 // gotoPreviousSlide would skip it, as the index still names the last slide there.
@@ -143,6 +154,7 @@ public:
                 throw Failure(
                     kImpressName,
                     QStringLiteral("Slide %1 is not part of this slide show.").arg(index));
+            showAgain(*deck, controller);
             if (controller->isPaused())
                 controller->resume();
             controller->gotoSlideIndex(sal_Int32(found - numbers.begin()));
@@ -152,10 +164,40 @@ public:
         return m_deck->office->call([deck = m_deck] {
             const auto controller = deck->controller();
             const sal_Int32 position = controller->getCurrentSlideIndex();
-            // A looping show's pause between rounds still has its last slide.
-            if (position < 0 || (!deck->endless && controller->isPaused()))
+            // A looping show's pause between rounds still has its last slide, as has a blank
+            // projector.
+            if (position < 0 || (!deck->endless && controller->isPaused() &&
+                                 deck->events->blank() == ppSlideShowRunning))
                 throw Failure(kImpressName, kNotInView);
             return std::make_shared<ImpressSlide>(slideNumber(*deck, position));
+        });
+    }
+    PpSlideShowState State() override {
+        return m_deck->office->call([deck = m_deck] {
+            if (!deck->controller()->isPaused())
+                return ppSlideShowRunning;
+            if (deck->events->blank() != ppSlideShowRunning)
+                return deck->events->blank();
+            return deck->endless ? ppSlideShowPaused : ppSlideShowDone;
+        });
+    }
+    // The office blanks a show by pausing it; it shows the slide again as it resumes.
+    void setState(PpSlideShowState state) override {
+        m_deck->office->call([deck = m_deck, state] {
+            const auto controller = deck->controller();
+            if (state == ppSlideShowRunning) {
+                showAgain(*deck, controller);
+                return;
+            }
+            if (state != ppSlideShowBlackScreen && state != ppSlideShowWhiteScreen)
+                throw Failure(kImpressName, QStringLiteral("The projector can only be made black "
+                                                           "or white."));
+            if (!deck->endless && controller->isPaused() &&
+                deck->events->blank() == ppSlideShowRunning)
+                throw Failure(kImpressName, kNotInView);
+            showAgain(*deck, controller);
+            deck->events->setBlank(state);
+            controller->blankScreen(state == ppSlideShowBlackScreen ? 0x000000 : 0xffffff);
         });
     }
 

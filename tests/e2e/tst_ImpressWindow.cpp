@@ -134,6 +134,55 @@ private slots:
         expectNoMessage();
     }
 
+    // A presenter's clicker is a keyboard: its keys land on whichever control has the keyboard.
+    void clickerKeysMoveAndBlankTheShow() {
+        loadShow("deck.odp", "1000");
+        operatorHasTheKeyboard();
+        // Page Down twice, as a hand would: Qt takes a press in the same millisecond as the
+        // release before it for auto-repeat.
+        for (const char* slide : {"2", "3"}) {
+            pressKey("Next");
+            QTRY_COMPARE(slideNum(), QLatin1String(slide));
+        }
+        QVERIFY(shows(slideColour(3)));
+        pressKey("Prior");
+        QTRY_COMPARE(slideNum(), QStringLiteral("2"));
+        QVERIFY(shows(slideColour(2)));
+
+        // In a text box the arrows edit it; Page Down still moves the show.
+        auto* gotoBox = find("txtGotoSlide");
+        gotoBox->setText(QStringLiteral("12"));
+        gotoBox->setFocus();
+        gotoBox->setCursorPosition(0);
+        pressKey("Next");
+        QTRY_COMPARE(slideNum(), QStringLiteral("3"));
+        pressKey("Right");
+        QTRY_COMPARE(gotoBox->cursorPosition(), 1);
+
+        // Space never presses the button that has the keyboard.
+        click("cmdPreviousSlide");
+        QCOMPARE(QApplication::focusWidget(), find<QPushButton>("cmdPreviousSlide"));
+        pressKey("space");
+        QTRY_COMPARE(slideNum(), QStringLiteral("3"));
+
+        // b blacks the projector, and the console says so until b brings the slide back.
+        pressKey("b");
+        QTRY_VERIFY(m_window->windowTitle().contains(QLatin1String("black")));
+        QVERIFY(shows(Qt::black));
+        pressKey("b");
+        QTRY_COMPARE(m_window->windowTitle(), QStringLiteral("Quenvar-Dual Monitor"));
+        QVERIFY(shows(slideColour(3)));
+        // From a blank projector the next key shows the next slide.
+        pressKey("w");
+        QTRY_VERIFY(m_window->windowTitle().contains(QLatin1String("white")));
+        QVERIFY(shows(Qt::white));
+        pressKey("Next");
+        QTRY_COMPARE(slideNum(), QStringLiteral("4"));
+        QVERIFY(shows(slideColour(4)));
+        QTRY_COMPARE(m_window->windowTitle(), QStringLiteral("Quenvar-Dual Monitor"));
+        expectNoMessage();
+    }
+
     void timerMovesTheShowAndLeavesTheKeyboardWithTheOperator() {
         qInfo("FIGURE load-show-warm-ms %lld", loadShow("deck.ppt", "0.2"));
         QCOMPARE(slideNum(), QStringLiteral("1"));

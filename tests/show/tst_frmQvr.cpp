@@ -10,6 +10,7 @@
 #include <optional>
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -408,6 +409,35 @@ private slots:
         QTRY_COMPARE(f.count("Next"), 1);
         QVERIFY(f.asked({"Previous", "Next"}));
         QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+    }
+    // The repeats of a clicker's key that pile up while a move waits for the program are dropped;
+    // later ones move a slide each; a held b blanks the projector once.
+    void aHeldClickerKeyMovesOneSlideARepeatAtMost() {
+        Qvr f;
+        f.loadShow();
+        // at: the X server's time, in ms
+        auto send = [&f](QEvent::Type type, Qt::Key key, quint64 at, bool autoRepeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+            event.setTimestamp(at);
+            QApplication::sendEvent(f.find("cmdNextSlide"), &event);
+        };
+        auto press = [&](Qt::Key key, quint64 at, bool autoRepeat) {
+            send(QEvent::KeyPress, key, at, autoRepeat);
+        };
+        f.office.whileCalled = [] { QTest::qSleep(100); }; // a slow first move
+        press(Qt::Key_PageDown, 1000, false);
+        // A repeat is a release and a press stamped alike, which Qt does not always mark.
+        for (quint64 at : {1040, 1080}) {
+            send(QEvent::KeyRelease, Qt::Key_PageDown, at, false);
+            press(Qt::Key_PageDown, at, at == 1040);
+        }
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("2"));
+        for (quint64 at : {1200, 1240})
+            press(Qt::Key_Right, at, true);
+        QCOMPARE(f.text("txtSlideNum"), QStringLiteral("4"));
+        press(Qt::Key_B, 1300, false);
+        press(Qt::Key_B, 1340, true);
+        QCOMPARE(f.office.decks.back()->state, show::ppSlideShowBlackScreen);
     }
 };
 

@@ -35,6 +35,7 @@ public:
     int32_t current = 1;
     bool running = false;
     bool ended = false;
+    show::PpSlideShowState state = show::ppSlideShowRunning;
 
     std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override { return self(); }
     std::shared_ptr<show::PpSlideShowWindow> Run() override {
@@ -82,6 +83,14 @@ public:
             throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
         m_askedFor = current;
         return self();
+    }
+    show::PpSlideShowState State() override {
+        enter(QStringLiteral("State"));
+        return state;
+    }
+    void setState(show::PpSlideShowState to) override {
+        enter(QStringLiteral("State %1").arg(to));
+        state = to;
     }
     std::shared_ptr<show::PpSlide> Item(int16_t index) override {
         m_askedFor = index;

@@ -350,6 +350,10 @@ void frmQvr::cmdPreviousSlide_Click() {
 }
 
 void frmQvr::LongTimer1_Timer() {
+    // The operator blanked the projector to speak to the room: the timer leaves it blank, as a
+    // show's own timings wait while the screen is blank.
+    if (m_projectorBlank)
+        return;
     if (m_waiting)
         m_tickDue = true;
     else
@@ -410,6 +414,7 @@ void frmQvr::blankOrShow(PpSlideShowState colour) {
 // A blank projector is easily forgotten: the operator reads it in the title for as long as it
 // lasts. Every move shows a slide again, and the show's event after it brings the title back.
 void frmQvr::showState(PpSlideShowState state) {
+    m_projectorBlank = state == ppSlideShowBlackScreen || state == ppSlideShowWhiteScreen;
     if (state == ppSlideShowBlackScreen)
         setWindowTitle(kBlackPrefix + kCaption);
     else if (state == ppSlideShowWhiteScreen)

@@ -104,6 +104,8 @@ private:
     bool m_waiting = false;
     bool m_tickDue = false;
     bool m_followDue = false;
+    // The projector shows black or white instead of the slide; ticks pass it by.
+    bool m_projectorBlank = false;
 
     QLineEdit* txtLoadShow = nullptr;
     QPushButton* cmdGoto = nullptr;

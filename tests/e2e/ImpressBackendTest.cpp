@@ -3,6 +3,7 @@
 // again under the sanitizers, which watch the workers and the office's callbacks.
 #include "show/impress/Deck.h"
 #include "show/impress/Office.h"
+#include "Squatter.h"
 #include "XScreen.h"
 
 #include <com/sun/star/beans/NamedValue.hpp>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <future>
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -226,6 +228,73 @@ TEST(ImpressFiles, ShowsEveryFormatWithoutAskingAndFailsPlainlyOnTheRest) {
     }
     EXPECT_EQ(running.shown(), 1);
     EXPECT_TRUE(shows(otherSlideColour(1)));
+}
+
+// Takes the office down. An office that cannot start is reported at once, and nothing of it shows;
+// a program of another user that took the pipe's name gets nothing; the next office starts on a
+// new pipe whose name no command line shows, and keeps its temporary files in its profile.
+TEST(ImpressOffice, StartsOnlyWhereItCanOnAPipeNoOtherUserReaches) {
+    Show show = load("deck.ppt");
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/quenvar");
+    const QString profile = cache + QStringLiteral("/office-profile");
+    auto pipeName = [&] {
+        QFile file(profile + QStringLiteral("/quenvar-pipe"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed())
+                                              : QString();
+    };
+    const QString name = pipeName();
+    const QString pipe = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(getuid()).arg(name);
+    const QDir temp(profile + QStringLiteral("/tmp"), {}, QDir::NoSort,
+                    QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QStringList crashed = temp.entryList();
+    EXPECT_FALSE(crashed.isEmpty()) << "the office keeps its temporary files elsewhere";
+    signalOffice(SIGKILL);
+    for (int i = 0; i < 100 && !officePids().isEmpty(); ++i)
+        QThread::msleep(100);
+
+    ASSERT_TRUE(QDir().rename(cache, cache + QStringLiteral(".aside")));
+    QFile(cache).open(QIODevice::WriteOnly);
+    QElapsedTimer clock;
+    clock.start();
+    const QString refused = watched([] {
+        try {
+            load("deck.ppt");
+        } catch (const platform::Failure& failure) {
+            return failure.message();
+        }
+        return QString();
+    });
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(refused.startsWith(QStringLiteral("Quenvar LibreOffice Impress cannot start: %1 is "
+                                                  "a file, not a folder.")
+                                       .arg(cache)))
+        << refused.toStdString();
+    EXPECT_TRUE(officePids().isEmpty());
+    ASSERT_TRUE(QFile::remove(cache) && QDir().rename(cache + QStringLiteral(".aside"), cache));
+
+    // Once the office's crash has freed the pipe's name, another user takes it.
+    if (getuid() == 0) {
+        Squatter squatter(pipe);
+        ASSERT_TRUE(squatter.listening()) << "the killed office's pipe is still there";
+        show::impress::prepareImpress();
+        show = load("deck.ppt");
+        expectSlide(show, 1);
+        EXPECT_EQ(squatter.received(), 0);
+    } else {
+        show = load("deck.ppt");
+    }
+    QFile::remove(pipe);
+
+    const QString renewed = pipeName();
+    EXPECT_NE(renewed, name);
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (command.open(QIODevice::ReadOnly)) {
+            EXPECT_FALSE(command.readAll().contains(renewed.toLatin1())) << "seen in ps";
+        }
+    }
+    for (const QString& entry : crashed)
+        EXPECT_FALSE(temp.exists(entry)) << "left by the crashed office";
 }
 
 // Runs last: it takes the office down, twice. Running a show sets properties of its document; a

@@ -1,49 +1,34 @@
-// A listener at a pipe's socket made by the user nobody, as another local user could make one,
-// counting the bytes it receives. Needs root to become nobody.
+// A listener of the user nobody at a pipe's socket, as another local user could make one, counting
+// the bytes it receives. Only root can make it.
 #pragma once
 
 #include <QProcess>
-#include <QString>
 
 namespace e2e {
 
-class Squatter {
-public:
+struct Squatter : QProcess {
     explicit Squatter(const QString& socket) {
-        m_process.start(QStringLiteral("/usr/bin/setpriv"),
-                        {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3",
-                         "-c", kScript, socket});
-        m_listening = m_process.waitForReadyRead(10000);
-        m_process.readAll();
+        start("/usr/bin/setpriv",
+              {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3", "-c",
+               "import select, socket, sys\ns = socket.socket(socket.AF_UNIX)\n"
+               "s.bind(sys.argv[1])\ns.listen()\nprint(flush=True)\nends, got = [s, sys.stdin], 0\n"
+               "while True:\n for end in select.select(ends, [], [])[0]:\n"
+               "  if end is sys.stdin: sys.stdin.readline(); print(got, flush=True)\n"
+               "  elif end is s: ends.append(s.accept()[0])\n"
+               "  else: data = end.recv(65536); got += len(data); data or ends.remove(end)\n",
+               socket});
+        listening = waitForReadyRead(10000) && readAll() == "\n";
     }
-    ~Squatter() {
-        m_process.kill();
-        m_process.waitForFinished();
+    ~Squatter() override {
+        kill();
+        waitForFinished();
     }
-    bool listening() const { return m_listening; }
-    // The bytes received so far, or -1 when it no longer listens.
+    // The bytes received so far, or -1 when it does not listen.
     int received() {
-        m_process.write("\n");
-        bool number = false;
-        const int count =
-            m_process.waitForReadyRead(5000) ? m_process.readAll().trimmed().toInt(&number) : -1;
-        return number ? count : -1;
+        write("\n");
+        return listening && waitForReadyRead(5000) ? readAll().trimmed().toInt() : -1;
     }
-
-private:
-    static constexpr const char* kScript =
-        "import select, socket, sys\n"
-        "s = socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\ns.listen()\nprint(flush=True)\n"
-        "ends, got = [s, sys.stdin], 0\n"
-        "while True:\n"
-        "  for end in select.select(ends, [], [])[0]:\n"
-        "    if end is sys.stdin: sys.stdin.readline(); print(got, flush=True)\n"
-        "    elif end is s: ends.append(s.accept()[0])\n"
-        "    else:\n"
-        "      data = end.recv(65536); got += len(data)\n"
-        "      if not data: ends.remove(end)\n";
-    QProcess m_process;
-    bool m_listening = false;
+    bool listening = false;
 };
 
 } // namespace e2e

@@ -28,7 +28,7 @@ public:
     const QString& profileDir() const { return m_profileDir; }
     // The pipe's name, read from the profile folder; a new random one the first time.
     QString pipeName() const;
-    // Gives the office a new random pipe name, from its next start on.
+    // Gives the office a new random pipe name, from its next start on; start() does so itself.
     void renewPipeName();
     // The Unix socket behind the pipe, where the office's runtime makes it.
     QString socketPath() const;
@@ -36,7 +36,8 @@ public:
     QString tempDir() const { return m_profileDir + QStringLiteral("/tmp"); }
 
     // Who listens on the pipe: nobody; the office on this profile; another program (*stranger
-    // says whose: its user id and process id). Busy: someone does, but too busy to be asked now.
+    // says whose: its user id and process id). Busy: someone does, but too busy to be asked now,
+    // or a process of the user's that is ending.
     enum class Listener { None, Busy, Ours, Stranger };
     struct Peer {
         uid_t uid = 0;

@@ -316,15 +316,17 @@ QString OfficeProcess::prepareProfile() const {
     if (file.open(QIODevice::ReadOnly))
         existing = file.readAll();
     file.close();
-    const bool seeded =
-        existing.contains("\"EnablePresenterScreen\"") && existing.contains("\"ShowTipOfTheDay\"");
-    QByteArray settings;
-    for (const QByteArray& line : (seeded ? existing : profileSettings()).split('\n'))
-        if (!line.contains("\"ooSetupConnectionURL\""))
-            settings += line + '\n';
-    settings.chop(1);
-    const qsizetype end = settings.lastIndexOf("</oor:items>");
-    settings.insert(end < 0 ? settings.size() : end, connectionSetting(pipeName()));
+    // A file cut short, as a full disk leaves it, would stop the office with a window of its own.
+    const bool seeded = existing.contains("\"EnablePresenterScreen\"") &&
+                        existing.contains("\"ShowTipOfTheDay\"") &&
+                        existing.trimmed().endsWith("</oor:items>");
+    QByteArray settings = seeded ? existing : profileSettings();
+    const QByteArray connection = connectionSetting(pipeName());
+    const qsizetype at = settings.indexOf(connection.left(connection.indexOf("<value>")));
+    if (at >= 0)
+        settings.replace(at, settings.indexOf('\n', at) + 1 - at, connection);
+    else
+        settings.insert(settings.lastIndexOf("</oor:items>"), connection);
     return settings == existing ? QString() : writeFile(file.fileName(), settings);
 }
 

@@ -331,12 +331,16 @@ QString OfficeProcess::prepareProfile() const {
 }
 
 bool OfficeProcess::start(QString* reason) {
-    // What an office of ours that crashed left behind: its pipe and its temporary files.
+    // What an office of ours that crashed left behind: its pipe and its temporary files. No
+    // office of ours runs now; one that was killed a moment ago may still be ending.
     const QByteArray dead = QFile::encodeName(socketPath());
     struct stat info {};
     if (::lstat(dead.constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
-        info.st_uid == ::getuid() && listener() == Listener::None)
-        ::unlink(dead.constData());
+        info.st_uid == ::getuid()) {
+        const Listener left = listener();
+        if (left == Listener::None || left == Listener::Busy)
+            ::unlink(dead.constData());
+    }
     QDir(tempDir()).removeRecursively();
     // A name nobody has seen: the last one could be read in /tmp while its office ran.
     renewPipeName();

@@ -2,20 +2,24 @@
 
 #include "show/impress/ImpressApplication.h"
 
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/connection/ConnectionSetupException.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
+#include <cerrno>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
 #include <csignal>
+#include <cstring>
 #include <pwd.h>
 #include <QFile>
 #include <QUrl>
 #include <rtl/bootstrap.hxx>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,6 +77,47 @@ Reference<uno::XComponentContext> localContext() {
     return context;
 }
 
+// The office's pipe as the bridge's connection, connected and checked by OfficeProcess::Pipe. The
+// bridge reads on a thread of its own while calls write.
+class PipeConnection : public cppu::WeakImplHelper1<connection::XConnection> {
+public:
+    explicit PipeConnection(int fd) : m_fd(fd) {}
+    ~PipeConnection() override { ::close(m_fd); }
+
+    sal_Int32 SAL_CALL read(uno::Sequence<sal_Int8>& bytes, sal_Int32 count) override {
+        bytes.realloc(count);
+        sal_Int32 done = 0;
+        while (done < count) {
+            const ssize_t got = ::read(m_fd, bytes.getArray() + done, size_t(count - done));
+            if (got > 0)
+                done += sal_Int32(got);
+            else if (got == 0) // the office closed its end: the bridge ends on a short read
+                break;
+            else if (errno != EINTR)
+                throw io::IOException(toOUString(QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        bytes.realloc(done);
+        return done;
+    }
+    void SAL_CALL write(const uno::Sequence<sal_Int8>& bytes) override {
+        for (sal_Int32 done = 0; done < bytes.getLength();) {
+            const ssize_t sent = ::send(m_fd, bytes.getConstArray() + done,
+                                        size_t(bytes.getLength() - done), MSG_NOSIGNAL);
+            if (sent >= 0)
+                done += sal_Int32(sent);
+            else if (errno != EINTR)
+                throw io::IOException(toOUString(QString::fromLocal8Bit(std::strerror(errno))));
+        }
+    }
+    void SAL_CALL flush() override {}
+    // Ends a read blocked on the pipe; the descriptor itself goes with the last reference.
+    void SAL_CALL close() override { ::shutdown(m_fd, SHUT_RDWR); }
+    rtl::OUString SAL_CALL getDescription() override { return ou("pipe"); }
+
+private:
+    const int m_fd;
+};
+
 OfficeProcess& officeProcess() {
     static OfficeProcess process;
     return process;
@@ -116,14 +161,13 @@ std::shared_ptr<Office> Office::connect() {
 }
 
 std::shared_ptr<Office> Office::reach(OfficeProcess& process) {
-    const rtl::OUString url = toOUString(process.unoUrl());
     // For an office of ours that this run did not start: since when it has not answered.
     const Clock::time_point since = Clock::now();
     std::shared_ptr<Office> office(new Office);
     for (;;) {
         if (office->closed())
             office.reset(new Office);
-        uid_t other = 0;
+        OfficeProcess::Peer other;
         switch (process.listener(&other)) {
         case OfficeProcess::Listener::Ours:
             if (office->probe()) {
@@ -131,17 +175,20 @@ std::shared_ptr<Office> Office::reach(OfficeProcess& process) {
                 return office;
             }
             break;
-        case OfficeProcess::Listener::OtherUser: {
+        case OfficeProcess::Listener::Stranger: {
             // Whoever it is would get every show and could answer in the office's name. The
             // refusal is Quenvar's own: the office had no part in it.
             const QString path = process.socketPath();
             process.renewPipeName();
+            const QString who = other.uid == ::getuid()
+                                    ? QStringLiteral("Another program (process %1)").arg(other.pid)
+                                    : QStringLiteral("Another user (%1)").arg(userName(other.uid));
             throw platform::Failure(
                 platform::kProgramName,
-                QStringLiteral("Another user (%1) holds %2, the pipe on which LibreOffice "
-                               "Impress should answer; Quenvar sent nothing there. Press Load "
-                               "Show again to start LibreOffice Impress on a new pipe.")
-                    .arg(userName(other), path));
+                QStringLiteral("%1 holds %2, the pipe on which LibreOffice Impress should "
+                               "answer; Quenvar sent nothing there. Press Load Show again to "
+                               "start LibreOffice Impress on a new pipe.")
+                    .arg(who, path));
         }
         case OfficeProcess::Listener::None:
         case OfficeProcess::Listener::Busy:
@@ -184,23 +231,24 @@ std::shared_ptr<Office> Office::reach(OfficeProcess& process) {
     }
 }
 
-bool Office::ask(Link& link, const rtl::OUString& url) {
+bool Office::ask(Link& link, const OfficeProcess::Pipe& pipe) {
     bool answered = false;
     try {
         if (link.desktop.is()) {
             link.desktop->getFrames();
-        } else {
-            const Reference<bridge::XUnoUrlResolver> resolver =
-                bridge::UnoUrlResolver::create(localContext());
-            const Reference<uno::XComponentContext> context(resolver->resolve(url),
-                                                            uno::UNO_QUERY_THROW);
+            answered = true;
+        } else if (const int fd = pipe.connect(); fd >= 0) {
+            const Reference<connection::XConnection> connection(new PipeConnection(fd));
+            const Reference<bridge::XBridge> bridge =
+                bridge::BridgeFactory::create(localContext())
+                    ->createBridge({}, ou("urp"), connection, nullptr);
+            const Reference<uno::XComponentContext> context(
+                bridge->getInstance(ou("StarOffice.ComponentContext")), uno::UNO_QUERY_THROW);
             const Reference<frame::XDesktop2> desktop = frame::Desktop::create(context);
             link.context = context;
             link.desktop = desktop;
+            answered = true;
         }
-        answered = true;
-    } catch (const connection::NoConnectException&) {
-    } catch (const connection::ConnectionSetupException&) {
     } catch (const lang::DisposedException&) {
         link.closed = true;
     } catch (const uno::Exception&) {
@@ -226,11 +274,10 @@ bool Office::probe() {
     if (!m_link->answeredLate.exchange(false)) {
         // Cleared by the probe when it comes back, however late.
         m_link->probing = true;
-        const OfficeProcess& process = officeProcess();
-        const rtl::OUString url = toOUString(process.unoUrl());
         try {
-            const bool answered =
-                m_calls.run([link = m_link, url] { return ask(*link, url); }, officeLimits().probe);
+            const bool answered = m_calls.run(
+                [link = m_link, pipe = officeProcess().pipe()] { return ask(*link, pipe); },
+                officeLimits().probe);
             m_link->answeredLate = false;
             if (!answered)
                 return false;
@@ -282,13 +329,13 @@ void Office::prepare() {
         return;
     process.kill();
     if (process.start(nullptr))
-        warmUp(toOUString(process.unoUrl()), process.profileDir() + QStringLiteral("/warm-up.odp"));
+        warmUp(process.pipe(), process.profileDir() + QStringLiteral("/warm-up.odp"));
 }
 
-void Office::warmUp(const rtl::OUString& url, const QString& file) {
-    std::thread([url, file, deadline = Clock::now() + officeLimits().start] {
+void Office::warmUp(const OfficeProcess::Pipe& pipe, const QString& file) {
+    std::thread([pipe, file, deadline = Clock::now() + officeLimits().start] {
         Link link;
-        while (!ask(link, url)) {
+        while (!ask(link, pipe)) {
             if (link.closed || Clock::now() >= deadline)
                 return;
             std::this_thread::sleep_for(kPollInterval);

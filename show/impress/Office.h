@@ -128,13 +128,13 @@ private:
     static std::shared_ptr<Office> reach(OfficeProcess& process);
     static platform::Failure closedFailure();
     static platform::Failure translate(const css::uno::Exception& error);
-    // Runs on a worker: connects to the office at url when not yet connected, else asks it
+    // Runs on a worker: connects to the office on the pipe when not yet connected, else asks it
     // something small. True when it answered.
-    static bool ask(Link& link, const rtl::OUString& url);
-    // On a thread of its own, which owns all it uses: once the office at url answers, has it
+    static bool ask(Link& link, const OfficeProcess::Pipe& pipe);
+    // On a thread of its own, which owns all it uses: once the office on the pipe answers, has it
     // read a presentation, hidden, by way of file. Gives up when the office has not answered
     // within the start limit.
-    static void warmUp(const rtl::OUString& url, const QString& file);
+    static void warmUp(const OfficeProcess::Pipe& pipe, const QString& file);
     // Whether the office answers within the probe limit, or answered a probe that came back
     // after its caller had stopped waiting.
     bool probe();

@@ -2,9 +2,12 @@
 // and how it is ended. Quenvar starts the office itself, detached in a session of its own so that
 // it and its show outlive Quenvar, with a profile that keeps the presenter console, the start
 // centre, the tip of the day and document recovery out of a kiosk's way, and with UNO accepted on a
-// pipe whose name holds a random part. The name is kept in the profile folder, which only the user
-// can enter, so that a later run of Quenvar finds the office again and no other local user can
-// learn the name and open the pipe first. Knows nothing of UNO; Office.cpp connects to the pipe.
+// pipe whose name holds a random part, new at every start. The name is kept in the profile folder,
+// which only the user can enter, and reaches the office through the profile's settings rather than
+// its command line, which every local user can read: a later run of Quenvar finds the office again,
+// and no other local user learns the name before the office holds the pipe. The office's temporary
+// files go to a folder of the profile, emptied at every start. Knows nothing of UNO; Office.cpp
+// speaks UNO over the connections that Pipe makes.
 #pragma once
 
 #include <chrono>
@@ -25,17 +28,33 @@ public:
     const QString& profileDir() const { return m_profileDir; }
     // The pipe's name, read from the profile folder; a new random one the first time.
     QString pipeName() const;
-    // Gives the office a new random pipe name, from its next start on.
+    // Gives the office a new random pipe name, from its next start on; start() does so itself.
     void renewPipeName();
-    // The UNO address of the office's component context on that pipe.
-    QString unoUrl() const;
     // The Unix socket behind the pipe, where the office's runtime makes it.
     QString socketPath() const;
+    // The office's temporary files: the private copies of the decks it shows, among others.
+    QString tempDir() const { return m_profileDir + QStringLiteral("/tmp"); }
 
-    enum class Listener { None, Busy, Ours, OtherUser };
-    // Who listens on the pipe: nobody, a process of this user, or one of another user (whose user
-    // id goes to *otherUid). Busy: someone does, but too busy to be asked now.
-    Listener listener(uid_t* otherUid = nullptr) const;
+    // Who listens on the pipe: nobody; the office on this profile; another program (*stranger
+    // says whose: its user id and process id). Busy: someone does, but too busy to be asked now,
+    // or a process of the user's that is ending.
+    enum class Listener { None, Busy, Ours, Stranger };
+    struct Peer {
+        uid_t uid = 0;
+        pid_t pid = 0;
+    };
+    // What a worker needs to reach the office, copied to it.
+    struct Pipe {
+        QByteArray socket;
+        // The argument that every process of the office carries.
+        QByteArray profile;
+        // A connection to the pipe, made ready to send on only when the listener is this user's
+        // office on this profile, as the kernel tells of the connection itself: nothing is sent to
+        // another listener, whenever it took the pipe. Else -1, and *who says who listens.
+        int connect(Listener* who = nullptr, Peer* stranger = nullptr) const;
+    };
+    Pipe pipe() const;
+    Listener listener(Peer* stranger = nullptr) const;
 
     // soffice's arguments.
     QStringList arguments() const;
@@ -46,11 +65,13 @@ public:
     // The settings the profile must hold, as the office's registrymodifications.xcu.
     static QByteArray profileSettings();
 
-    // Makes the profile folder private and seeds it with the settings, unless the office's own
-    // file already holds them.
-    void prepareProfile() const;
-    // Prepares the profile and starts the office detached. Returns false with a reason when it
-    // cannot be started.
+    // Makes the profile folder and its temporary folder private and seeds the profile with the
+    // settings, unless the office's own file already holds them, and with the pipe's name. Returns
+    // what stops the office from starting there, in plain words, or nothing.
+    QString prepareProfile() const;
+    // Starts the office detached on a new pipe, with its temporary folder emptied, and removes the
+    // pipe an office of ours left behind. Returns false with a reason when it cannot be started:
+    // the profile's folders cannot be made or written, or their disk is full.
     bool start(QString* reason);
     // Whether any process of the office on this profile is alive: the launcher (oosplash), which
     // waits for soffice.bin, or soffice.bin itself.

@@ -3,6 +3,7 @@
 // again under the sanitizers, which watch the workers and the office's callbacks.
 #include "show/impress/Deck.h"
 #include "show/impress/Office.h"
+#include "Squatter.h"
 #include "XScreen.h"
 
 #include <com/sun/star/beans/NamedValue.hpp>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <future>
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +22,7 @@
 
 using namespace e2e;
 using show::impress::officeLimits;
+using show::impress::OfficeProcess;
 
 namespace {
 
@@ -51,11 +54,12 @@ void expectSlide(Show& show, int slide, QPoint centre = kCentre) {
 }
 
 // Whether the call fails, with the presentation program as the source and part in its text.
-template <typename Call> bool fails(Call call, const QString& part = {}) {
+template <typename Call>
+bool fails(Call call, const QString& part = {}, const char* source = "LibreOffice Impress") {
     try {
         call();
     } catch (const platform::Failure& failure) {
-        EXPECT_EQ(failure.source(), QStringLiteral("LibreOffice Impress"));
+        EXPECT_EQ(failure.source(), QLatin1String(source));
         EXPECT_TRUE(failure.description().contains(part)) << failure.description().toStdString();
         return true;
     }
@@ -228,6 +232,48 @@ TEST(ImpressFiles, ShowsEveryFormatWithoutAskingAndFailsPlainlyOnTheRest) {
     EXPECT_EQ(running.shown(), 1);
     EXPECT_TRUE(shows(otherSlideColour(1)));
     EXPECT_FALSE(QFile::exists(deck(QStringLiteral("macro-ran"))));
+}
+
+// Takes the office down. An office that cannot start is reported at once, unseen; another user who
+// took the pipe's name gets nothing; the next office clears what the crashed one left.
+TEST(ImpressOffice, StartsOnlyWhereItCanOnAPipeNoOtherUserReaches) {
+    Show show = load("deck.ppt");
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/quenvar");
+    const OfficeProcess office;
+    const QString name = office.pipeName();
+    const QString pipe = office.socketPath();
+    const QDir temp(office.tempDir(), {}, QDir::NoSort, QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QStringList crashed = temp.entryList();
+    EXPECT_FALSE(crashed.isEmpty()) << "the office keeps its temporary files elsewhere";
+    signalOffice(SIGKILL);
+    for (int i = 0; i < 100 && !officePids().isEmpty(); ++i)
+        QThread::msleep(100);
+
+    ASSERT_TRUE(QDir().rename(cache, cache + ".aside") && QFile(cache).open(QIODevice::WriteOnly));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(watched([&] {
+        return fails([] { load("deck.ppt"); }, cache + " is a file, not a folder", "Quenvar");
+    }));
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(QFile::remove(cache) && QDir().rename(cache + ".aside", cache));
+
+    // Once the crash has freed the pipe's name, another user takes it.
+    Squatter squatter(pipe);
+    EXPECT_TRUE(squatter.listening || getuid() != 0) << "the killed office's pipe is still there";
+    show::impress::prepareImpress();
+    show = load("deck.ppt");
+    expectSlide(show, 1);
+    EXPECT_EQ(squatter.received(), squatter.listening ? 0 : -1);
+    QFile::remove(pipe);
+    const QByteArray renewed = OfficeProcess().pipeName().toLatin1();
+    EXPECT_NE(renewed, name);
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        EXPECT_FALSE(command.open(QIODevice::ReadOnly) && command.readAll().contains(renewed));
+    }
+    for (const QString& entry : crashed)
+        EXPECT_FALSE(temp.exists(entry)) << "left by the crashed office";
 }
 
 // Runs last: it takes the office down, twice. Running a show sets properties of its document; a

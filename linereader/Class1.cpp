@@ -158,7 +158,8 @@ size_t findExact(std::string_view haystack, std::string_view needle) {
 }
 
 // Copies the characters of data[0, size) with codes 32 to 126 to out, in order, and returns how
-// many there were.
+// many there were. out may be data itself or lie before it: no character is written before it
+// has been read.
 size_t copyPrintablePlain(char* out, const char* data, size_t size) {
     size_t kept = 0;
     for (size_t at = 0; at < size; ++at) {
@@ -187,7 +188,8 @@ constexpr PackTable kPack;
 // is not ASCII (UTF-8, say) has characters to remove every few words, which a branch cannot
 // foresee. Each half of the 16 is packed by its byte shuffle and stored whole, 8 characters; the
 // next store starts where the characters kept end. No store reaches beyond the 16 characters
-// taken so far, so out needs no more room than the plain copy does.
+// taken so far, so out needs no more room than the plain copy does and may overlap data as its
+// does.
 [[gnu::target("ssse3")]] size_t copyPrintableShuffled(char* out, const char* data, size_t size) {
     const __m128i highHalf = _mm_set_epi8(8, 8, 8, 8, 8, 8, 8, 8, 0, 0, 0, 0, 0, 0, 0, 0);
     size_t kept = 0;
@@ -498,28 +500,27 @@ void Class1::csExtractNextLine() {
     }
 }
 
-bool Class1::filterInto(std::string& out, std::string_view raw, bool printable) const {
-    // One pass over the raw line into out: the spaces stripped are never copied, and most lines,
-    // which the options leave as they are, are not copied at all.
-    std::string_view kept = raw;
-    if (m_StripLeadingSpaces) {
-        const size_t first = kept.find_first_not_of(' ');
-        kept.remove_prefix(first == std::string_view::npos ? kept.size() : first);
-    }
+void Class1::cleanLine(std::string& line, bool printable) const {
+    // In place: the line is usually dropped once cleaned, so nothing is copied out of it, and only
+    // what the leading spaces leave behind moves.
+    size_t first = 0;
+    size_t size = line.size();
+    if (m_StripLeadingSpaces)
+        first = std::min(line.find_first_not_of(' '), size);
     if (m_StripTrailingSpaces) {
-        const size_t last = kept.find_last_not_of(' ');
-        kept = kept.substr(0, last == std::string_view::npos ? 0 : last + 1);
+        const size_t last = line.find_last_not_of(' ');
+        size = last == std::string::npos || last < first ? first : last + 1;
     }
-    if (!m_OnlyAlphaNumericCharacters || printable ||
-        firstUnprintable(kept.data(), kept.size()) == kept.size()) {
-        if (kept.size() == raw.size())
-            return false;
-        out.assign(kept);
-        return true;
-    }
-    out.resize(kept.size());
-    out.resize(copyPrintable(out.data(), kept.data(), kept.size()));
-    return true;
+    size -= first;
+    char* data = line.data();
+    size_t clean = size;
+    if (m_OnlyAlphaNumericCharacters && !printable)
+        clean = firstUnprintable(data + first, size);
+    if (first > 0)
+        std::memmove(data, data + first, clean);
+    if (clean < size)
+        size = clean + copyPrintable(data + clean, data + first + clean, size - clean);
+    line.resize(size);
 }
 
 void Class1::takeLine(bool fetchFirst) {
@@ -541,8 +542,8 @@ void Class1::takeLine(bool fetchFirst) {
         if (m_CountOnlyNonBlankLines && isBlank(nextLine()))
             m_LinesRead -= 1;
         if (filtered) {
-            if (!filterInto(text(), nextLine(), false))
-                text() = nextLine();
+            text() = nextLine();
+            cleanLine(text(), false);
         } else if (rotate) {
             // PreviousLine takes Text, Text takes the raw NextLine, and the old PreviousLine's
             // storage is reused for the line read next. All three pointers are read before any
@@ -614,25 +615,19 @@ bool Class1::takePlainLine() {
     m_LinesRead += 1;
     if (m_CountOnlyNonBlankLines && isBlank(*m_next))
         m_LinesRead -= 1;
-    const bool nextPrintable = m_nextLinePrintable;
-    // PreviousLine takes Text and Text the NextLine, cleaned; the storage left over takes the
-    // line after. The pointers are used from locals: read back right after being stored, they
-    // stalled every line.
+    // PreviousLine takes Text, Text the NextLine, cleaned where it lies, and the storage left over
+    // takes the line after. The pointers are used from locals: read back right after being
+    // stored, they stalled every line.
     std::string* const previous = m_previous;
-    std::string* const text = m_text;
     std::string* const next = m_next;
-    std::string* lineAfter = next;
-    m_previous = text;
-    if ((m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters) &&
-        filterInto(*previous, *next, nextPrintable)) {
-        m_text = previous;
-    } else {
-        m_text = next;
-        m_next = lineAfter = previous;
-    }
+    m_previous = m_text;
+    m_text = next;
+    m_next = previous;
+    if (m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters)
+        cleanLine(*next, m_nextLinePrintable);
     m_bufferEnd = end;
     m_BytesLeft -= static_cast<int64_t>(count);
-    lineAfter->assign(data, found);
+    previous->assign(data, found);
     m_bufferStart += found + delimiterSize;
     m_nextLinePrintable = printable;
     return true;

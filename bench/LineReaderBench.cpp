@@ -7,7 +7,8 @@
 // "utf8", long LF lines of 20 to 4000 bytes of words in UTF-8, some of them not ASCII, some lines
 // indented with tabs, on which the printable filter removes bytes from nearly every line.
 //
-// Full run (manual; writes three 200 MB and two 1 GB files under /tmp and removes them afterwards):
+// Full run (manual; writes three 200 MB and three 1 GB files under /tmp and removes them
+// afterwards):
 //   cmake --build build --target linereader_bench && build/bench/linereader_bench
 // Smaller files for a quick look: QUENVAR_BENCH_MB=20 QUENVAR_BENCH_RSS_MB=64 linereader_bench
 // Figures are for files in the page cache: each file is read once before it is measured. Ratios use
@@ -284,16 +285,16 @@ long kibibytesOf(const char* field) {
 
 // Peak resident memory gained while the reader goes through the whole file, in KiB, measured in
 // a child process so that heap memory freed by earlier work cannot hide the reader's own.
-long peakGrowthReading(const std::string& path);
+long peakGrowthReading(const std::string& path, bool filters);
 
-long peakGrowthInChild(const std::string& path) {
+long peakGrowthInChild(const std::string& path, bool filters = false) {
     int fds[2];
     if (::pipe(fds) != 0)
         return -1;
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
-        const long growth = peakGrowthReading(path);
+        const long growth = peakGrowthReading(path, filters);
         (void)!::write(fds[1], &growth, sizeof growth);
         ::_exit(0);
     }
@@ -307,11 +308,15 @@ long peakGrowthInChild(const std::string& path) {
     return growth;
 }
 
-long peakGrowthReading(const std::string& path) {
+long peakGrowthReading(const std::string& path, bool filters) {
     std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
     const long before = kibibytesOf("VmRSS:");
     Class1 reader;
     reader.setFileName(path);
+    reader.setStripNulls(filters);
+    reader.setStripLeadingSpaces(filters);
+    reader.setStripTrailingSpaces(filters);
+    reader.setOnlyAlphaNumericCharacters(filters);
     if (reader.cfOpenFile() != 0)
         return -1;
     size_t total = 0;
@@ -340,6 +345,10 @@ int main(int argc, char** argv) {
     writeFile(bigNoBreak, rssMegabytes << 20, uniformBlock(rng, false));
     const long growthNoBreak = peakGrowthInChild(bigNoBreak);
     std::remove(bigNoBreak.c_str());
+    const std::string bigUtf8 = prefix + "-big-utf8.txt";
+    writeFile(bigUtf8, rssMegabytes << 20, utf8Block(rng));
+    const long growthUtf8 = peakGrowthInChild(bigUtf8, true);
+    std::remove(bigUtf8.c_str());
 
     const std::vector<std::pair<std::string, std::string>> files = {
         {"uniform", uniformBlock(rng, true)}, {"mixed", mixedBlock(rng)}, {"utf8", utf8Block(rng)}};
@@ -416,5 +425,8 @@ int main(int argc, char** argv) {
                 rssMegabytes, growthLines);
     std::printf("peak RSS growth, %ld MB with no break: %ld KiB (goal well under 1024)\n",
                 rssMegabytes, growthNoBreak);
+    std::printf("peak RSS growth, %ld MB of long UTF-8 lines, four filters on: %ld KiB (goal well "
+                "under 1024)\n",
+                rssMegabytes, growthUtf8);
     return 0;
 }

@@ -184,12 +184,11 @@ struct PackTable {
 };
 constexpr PackTable kPack;
 
-// copyPrintablePlain 16 characters a step, without a branch per character or per run: text that
-// is not ASCII (UTF-8, say) has characters to remove every few words, which a branch cannot
+// copyPrintablePlain's work 16 characters a step, without a branch per character or per run: text
+// that is not ASCII (UTF-8, say) has characters to remove every few words, which a branch cannot
 // foresee. Each half of the 16 is packed by its byte shuffle and stored whole, 8 characters; the
 // next store starts where the characters kept end. No store reaches beyond the 16 characters
-// taken so far, so out needs no more room than the plain copy does and may overlap data as its
-// does.
+// taken so far, so out needs no more room than for the plain copy and may overlap data alike.
 [[gnu::target("ssse3")]] size_t copyPrintableShuffled(char* out, const char* data, size_t size) {
     const __m128i highHalf = _mm_set_epi8(8, 8, 8, 8, 8, 8, 8, 8, 0, 0, 0, 0, 0, 0, 0, 0);
     size_t kept = 0;
@@ -216,7 +215,7 @@ constexpr PackTable kPack;
 }
 #endif
 
-// copyPrintablePlain, on any processor.
+// copyPrintablePlain's work, by shuffles where the processor has them.
 size_t copyPrintable(char* out, const char* data, size_t size) {
 #if defined(__SSE2__)
     static const bool shuffles = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));

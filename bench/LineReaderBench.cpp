@@ -1,17 +1,21 @@
 // Speed and memory of the line reader Class1, each figure beside a baseline measured in the same
 // run, with the ratios printed at the end.
 //
-// Two files are timed, each against its own baselines: "uniform", lines of 18 to 58 letters,
-// digits and spaces; and "mixed", lines as real files hold them, 1 to 75 characters, some with
-// spaces at either end, a tab or a NUL, which the clean-up options have work to do on.
+// Three files are timed, each against its own baselines: "uniform", lines of 18 to 58 letters,
+// digits and spaces; "mixed", lines as real files hold them, 1 to 75 characters, some with
+// spaces at either end, a tab or a NUL, which the clean-up options have work to do on; and
+// "utf8", long LF lines of 20 to 4000 bytes of words in UTF-8, some of them not ASCII, some lines
+// indented with tabs, on which the printable filter removes bytes from nearly every line.
 //
-// Full run (manual; writes two 200 MB and two 1 GB files under /tmp and removes them afterwards):
+// Full run (manual; writes three 200 MB and three 1 GB files under /tmp and removes them
+// afterwards):
 //   cmake --build build --target linereader_bench && build/bench/linereader_bench
 // Smaller files for a quick look: QUENVAR_BENCH_MB=20 QUENVAR_BENCH_RSS_MB=64 linereader_bench
 // Figures are for files in the page cache: each file is read once before it is measured. Ratios use
 // CPU time and the best of the repetitions. Unless told otherwise on the command line, each
 // benchmark runs five times, interleaved at random with the others, so that a slow spell of a
 // shared machine does not fall on one side of a ratio only.
+#include "Figures.h"
 #include "linereader/Class1.h"
 
 #include <algorithm>
@@ -74,6 +78,34 @@ std::string mixedBlock(std::mt19937& rng) {
         if (rng() % 100 == 0)
             line[rng() % line.size()] = '\0';
         block += line + "\r\n";
+    }
+    return block;
+}
+
+// Lines of 20 to 4000 bytes of words, about one in eight not ASCII (two- and three-byte UTF-8),
+// a quarter of the lines indented with one to three tabs, each ended by LF.
+std::string utf8Block(std::mt19937& rng) {
+    static const char* const kWords[] = {
+        "the",    "reader",  "hands",  "out",     "a",       "line",    "at",
+        "time",   "through", "buffer", "bounded", "size",    "with",    "options",
+        "clean",  "each",    "file",   "slide",   "show",    "Impress", "display",
+        "number", "café",    "naïve",  "Größe",   "straße",  "señor",   "déjà",
+        "Ελλάδα", "город",   "€100",   "日本語",  "“quoted”"};
+    std::string block;
+    block.reserve(1 << 20);
+    while (block.size() < (1u << 20) - 4096) {
+        const size_t length = 20 + rng() % 3981;
+        std::string line(rng() % 4 == 0 ? 1 + rng() % 3 : 0, '\t');
+        while (line.size() < length) {
+            const std::string word = rng() % 8 == 0 ? kWords[22 + rng() % 11] : kWords[rng() % 22];
+            if (line.size() + word.size() + 1 > length)
+                break;
+            if (!line.empty() && line.back() != '\t')
+                line += ' ';
+            line += word;
+        }
+        line.resize(std::max<size_t>(line.size(), 20), '.');
+        block += line + "\n";
     }
     return block;
 }
@@ -253,16 +285,16 @@ long kibibytesOf(const char* field) {
 
 // Peak resident memory gained while the reader goes through the whole file, in KiB, measured in
 // a child process so that heap memory freed by earlier work cannot hide the reader's own.
-long peakGrowthReading(const std::string& path);
+long peakGrowthReading(const std::string& path, bool filters);
 
-long peakGrowthInChild(const std::string& path) {
+long peakGrowthInChild(const std::string& path, bool filters = false) {
     int fds[2];
     if (::pipe(fds) != 0)
         return -1;
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
-        const long growth = peakGrowthReading(path);
+        const long growth = peakGrowthReading(path, filters);
         (void)!::write(fds[1], &growth, sizeof growth);
         ::_exit(0);
     }
@@ -276,11 +308,15 @@ long peakGrowthInChild(const std::string& path) {
     return growth;
 }
 
-long peakGrowthReading(const std::string& path) {
+long peakGrowthReading(const std::string& path, bool filters) {
     std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
     const long before = kibibytesOf("VmRSS:");
     Class1 reader;
     reader.setFileName(path);
+    reader.setStripNulls(filters);
+    reader.setStripLeadingSpaces(filters);
+    reader.setStripTrailingSpaces(filters);
+    reader.setOnlyAlphaNumericCharacters(filters);
     if (reader.cfOpenFile() != 0)
         return -1;
     size_t total = 0;
@@ -309,9 +345,13 @@ int main(int argc, char** argv) {
     writeFile(bigNoBreak, rssMegabytes << 20, uniformBlock(rng, false));
     const long growthNoBreak = peakGrowthInChild(bigNoBreak);
     std::remove(bigNoBreak.c_str());
+    const std::string bigUtf8 = prefix + "-big-utf8.txt";
+    writeFile(bigUtf8, rssMegabytes << 20, utf8Block(rng));
+    const long growthUtf8 = peakGrowthInChild(bigUtf8, true);
+    std::remove(bigUtf8.c_str());
 
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"uniform", uniformBlock(rng, true)}, {"mixed", mixedBlock(rng)}};
+        {"uniform", uniformBlock(rng, true)}, {"mixed", mixedBlock(rng)}, {"utf8", utf8Block(rng)}};
     for (const auto& [name, block] : files) {
         const std::string path = prefix + "-" + name + ".txt";
         writeFile(path, megabytes << 20, block);
@@ -353,22 +393,31 @@ int main(int argc, char** argv) {
         auto ratio = [&](const char* function, const char* baseline) {
             return rate(baseline) > 0 ? rate(function) / rate(baseline) : 0.0;
         };
-        const double lines = reporter.lines["BM_Baseline_ReadMemchr/" + file];
-        std::printf("\nFile \"%s\": %ld MB of CR LF lines, %.0f lines, BufferSize 4096\n",
-                    file.c_str(), megabytes, lines);
-        std::printf("baseline read()+memchr:          %8.2f M lines/s\n",
-                    lines * rate("BM_Baseline_ReadMemchr") / 1e6);
-        std::printf(
-            "csGetALine, filters off:         %8.2f M lines/s  %.2fx baseline (goal >= 0.9)\n",
-            lines * rate("BM_Reader_FiltersOff") / 1e6,
-            ratio("BM_Reader_FiltersOff", "BM_Baseline_ReadMemchr"));
-        std::printf("std::getline (reference):        %8.2f M lines/s  %.2fx baseline\n",
-                    lines * rate("BM_Baseline_Getline") / 1e6,
+        if (std::none_of(reporter.rates.begin(), reporter.rates.end(),
+                         [&](const auto& entry) { return entry.first.ends_with("/" + file); }))
+            continue;     // left out by --benchmark_filter
+        double lines = 0; // every reading benchmark counts the same lines
+        for (const auto& [name, count] : reporter.lines)
+            if (name.ends_with("/" + file))
+                lines = count;
+        std::printf("\nFile \"%s\": %ld MB of %s lines, %.0f lines, BufferSize 4096\n",
+                    file.c_str(), megabytes, file == "utf8" ? "LF" : "CR LF", lines);
+        // Lines per second, and megabytes per second, which compares the files.
+        auto speed = [&](const char* function) {
+            return bench::format("%8.2f M lines/s %6.0f MB/s", lines * rate(function) / 1e6,
+                                 megabytes * rate(function));
+        };
+        std::printf("baseline read()+memchr:          %s\n",
+                    speed("BM_Baseline_ReadMemchr").c_str());
+        std::printf("csGetALine, filters off:         %s  %.2fx baseline (goal >= 0.9)\n",
+                    speed("BM_Reader_FiltersOff").c_str(),
+                    ratio("BM_Reader_FiltersOff", "BM_Baseline_ReadMemchr"));
+        std::printf("std::getline (reference):        %s  %.2fx baseline\n",
+                    speed("BM_Baseline_Getline").c_str(),
                     ratio("BM_Baseline_Getline", "BM_Baseline_ReadMemchr"));
-        std::printf(
-            "csGetALine, four filters on:     %8.2f M lines/s  %.2fx filters off (goal >= 0.5)\n",
-            lines * rate("BM_Reader_FiltersOn") / 1e6,
-            ratio("BM_Reader_FiltersOn", "BM_Reader_FiltersOff"));
+        std::printf("csGetALine, four filters on:     %s  %.2fx filters off (goal >= 0.5)\n",
+                    speed("BM_Reader_FiltersOn").c_str(),
+                    ratio("BM_Reader_FiltersOn", "BM_Reader_FiltersOff"));
         std::printf("memmem over 4096-byte chunks:    %8.2f GB/s\n",
                     megabytes / 1024.0 * rate("BM_Baseline_MemmemChunks"));
         std::printf("csFindInFile, absent 14 bytes:   %8.2f GB/s  %.2fx baseline (goal >= 0.9)\n",
@@ -379,5 +428,8 @@ int main(int argc, char** argv) {
                 rssMegabytes, growthLines);
     std::printf("peak RSS growth, %ld MB with no break: %ld KiB (goal well under 1024)\n",
                 rssMegabytes, growthNoBreak);
+    std::printf("peak RSS growth, %ld MB of long UTF-8 lines, four filters on: %ld KiB (goal well "
+                "under 1024)\n",
+                rssMegabytes, growthUtf8);
     return 0;
 }

@@ -11,7 +11,7 @@
 #include <utility>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace linereader {
@@ -151,6 +151,78 @@ size_t findExact(std::string_view haystack, std::string_view needle) {
         if (static_cast<unsigned char>(data[at]) - 32u > 126u - 32u)
             return at;
     return size;
+}
+
+[[gnu::always_inline]] inline bool isPrintable(char c) {
+    return static_cast<unsigned char>(c) - 32u <= 126u - 32u;
+}
+
+// Copies the characters of data[0, size) with codes 32 to 126 to out, in order, and returns how
+// many there were. out may be data itself or lie before it: no character is written before it
+// has been read.
+size_t copyPrintablePlain(char* out, const char* data, size_t size) {
+    size_t kept = 0;
+    for (size_t at = 0; at < size; ++at) {
+        out[kept] = data[at];
+        kept += isPrintable(data[at]);
+    }
+    return kept;
+}
+
+#if defined(__SSE2__)
+// For each 8-bit mask, the positions of its set bits, in order: the byte shuffle that packs the
+// characters kept out of 8 to the front. And how many of them there are.
+struct PackTable {
+    uint8_t order[256][8] = {};
+    uint8_t count[256] = {};
+    constexpr PackTable() {
+        for (int mask = 0; mask < 256; ++mask)
+            for (int bit = 0; bit < 8; ++bit)
+                if (mask & 1 << bit)
+                    order[mask][count[mask]++] = static_cast<uint8_t>(bit);
+    }
+};
+constexpr PackTable kPack;
+
+// copyPrintablePlain's work 16 characters a step, without a branch per character or per run: text
+// that is not ASCII (UTF-8, say) has characters to remove every few words, which a branch cannot
+// foresee. Each half of the 16 is packed by its byte shuffle and stored whole, 8 characters; the
+// next store starts where the characters kept end. No store reaches beyond the 16 characters
+// taken so far, so out needs no more room than for the plain copy and may overlap data alike.
+[[gnu::target("ssse3")]] size_t copyPrintableShuffled(char* out, const char* data, size_t size) {
+    const __m128i highHalf = _mm_set_epi8(8, 8, 8, 8, 8, 8, 8, 8, 0, 0, 0, 0, 0, 0, 0, 0);
+    size_t kept = 0;
+    size_t at = 0;
+    for (; at + 16 <= size; at += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        const auto keep = static_cast<unsigned>(~_mm_movemask_epi8(
+            _mm_cmplt_epi8(_mm_add_epi8(block, _mm_set1_epi8(1)), _mm_set1_epi8(33))));
+        const unsigned low = keep & 0xFF;
+        const unsigned high = keep >> 8 & 0xFF;
+        const __m128i order =
+            _mm_add_epi8(_mm_unpacklo_epi64(
+                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.order[low])),
+                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.order[high]))),
+                         highHalf);
+        const __m128i packed = _mm_shuffle_epi8(block, order);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept), packed);
+        kept += kPack.count[low];
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept),
+                         _mm_unpackhi_epi64(packed, packed));
+        kept += kPack.count[high];
+    }
+    return kept + copyPrintablePlain(out + kept, data + at, size - at);
+}
+#endif
+
+// copyPrintablePlain's work, by shuffles where the processor has them.
+size_t copyPrintable(char* out, const char* data, size_t size) {
+#if defined(__SSE2__)
+    static const bool shuffles = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+    if (shuffles)
+        return copyPrintableShuffled(out, data, size);
+#endif
+    return copyPrintablePlain(out, data, size);
 }
 
 // Position of the first occurrence, or npos. An empty needle is found at the start of a non-empty
@@ -427,33 +499,27 @@ void Class1::csExtractNextLine() {
     }
 }
 
-bool Class1::filterInto(std::string& out, std::string_view raw, bool printable) const {
-    // One pass over the raw line into out: the spaces stripped are never copied, and most lines,
-    // which the options leave as they are, are not copied at all.
-    std::string_view kept = raw;
-    if (m_StripLeadingSpaces) {
-        const size_t first = kept.find_first_not_of(' ');
-        kept.remove_prefix(first == std::string_view::npos ? kept.size() : first);
-    }
+void Class1::cleanLine(std::string& line, bool printable) const {
+    // In place: the line is usually dropped once cleaned, so nothing is copied out of it, and only
+    // what the leading spaces leave behind moves.
+    size_t first = 0;
+    size_t size = line.size();
+    if (m_StripLeadingSpaces)
+        first = std::min(line.find_first_not_of(' '), size);
     if (m_StripTrailingSpaces) {
-        const size_t last = kept.find_last_not_of(' ');
-        kept = kept.substr(0, last == std::string_view::npos ? 0 : last + 1);
+        const size_t last = line.find_last_not_of(' ');
+        size = last == std::string::npos || last < first ? first : last + 1;
     }
-    if (!m_OnlyAlphaNumericCharacters || printable ||
-        firstUnprintable(kept.data(), kept.size()) == kept.size()) {
-        if (kept.size() == raw.size())
-            return false;
-        out.assign(kept);
-        return true;
-    }
-    out.resize(kept.size());
-    auto keep = [](char c) {
-        const auto code = static_cast<unsigned char>(c);
-        return code >= 32 && code <= 126;
-    };
-    out.resize(static_cast<size_t>(std::copy_if(kept.begin(), kept.end(), out.begin(), keep) -
-                                   out.begin()));
-    return true;
+    size -= first;
+    char* data = line.data();
+    size_t clean = size;
+    if (m_OnlyAlphaNumericCharacters && !printable)
+        clean = firstUnprintable(data + first, size);
+    if (first > 0)
+        std::memmove(data, data + first, clean);
+    if (clean < size)
+        size = clean + copyPrintable(data + clean, data + first + clean, size - clean);
+    line.resize(size);
 }
 
 void Class1::takeLine(bool fetchFirst) {
@@ -475,8 +541,8 @@ void Class1::takeLine(bool fetchFirst) {
         if (m_CountOnlyNonBlankLines && isBlank(nextLine()))
             m_LinesRead -= 1;
         if (filtered) {
-            if (!filterInto(text(), nextLine(), false))
-                text() = nextLine();
+            text() = nextLine();
+            cleanLine(text(), false);
         } else if (rotate) {
             // PreviousLine takes Text, Text takes the raw NextLine, and the old PreviousLine's
             // storage is reused for the line read next. All three pointers are read before any
@@ -548,25 +614,19 @@ bool Class1::takePlainLine() {
     m_LinesRead += 1;
     if (m_CountOnlyNonBlankLines && isBlank(*m_next))
         m_LinesRead -= 1;
-    const bool nextPrintable = m_nextLinePrintable;
-    // PreviousLine takes Text and Text the NextLine, cleaned; the storage left over takes the
-    // line after. The pointers are used from locals: read back right after being stored, they
-    // stalled every line.
+    // PreviousLine takes Text, Text the NextLine, cleaned where it lies, and the storage left over
+    // takes the line after. The pointers are used from locals: read back right after being
+    // stored, they stalled every line.
     std::string* const previous = m_previous;
-    std::string* const text = m_text;
     std::string* const next = m_next;
-    std::string* lineAfter = next;
-    m_previous = text;
-    if ((m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters) &&
-        filterInto(*previous, *next, nextPrintable)) {
-        m_text = previous;
-    } else {
-        m_text = next;
-        m_next = lineAfter = previous;
-    }
+    m_previous = m_text;
+    m_text = next;
+    m_next = previous;
+    if (m_StripLeadingSpaces || m_StripTrailingSpaces || m_OnlyAlphaNumericCharacters)
+        cleanLine(*next, m_nextLinePrintable);
     m_bufferEnd = end;
     m_BytesLeft -= static_cast<int64_t>(count);
-    lineAfter->assign(data, found);
+    previous->assign(data, found);
     m_bufferStart += found + delimiterSize;
     m_nextLinePrintable = printable;
     return true;

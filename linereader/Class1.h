@@ -135,10 +135,9 @@ private:
         m_nextLinePrintable = false;
         return *m_next;
     }
-    // Whether the clean-up options change the raw line; if they do, the cleaned line is written
-    // into out, which is left alone otherwise. printable: the line is known to hold nothing
-    // outside codes 32 to 126.
-    bool filterInto(std::string& out, std::string_view raw, bool printable) const;
+    // Applies the line clean-up options to the raw line. printable: the line is known to hold
+    // nothing outside codes 32 to 126.
+    void cleanLine(std::string& line, bool printable) const;
     // csGetALine's steps; fetchFirst takes the line as on the first call, fetching it first.
     void takeLine(bool fetchFirst);
     // csGetALine's steps in the usual case, where they come down to moving a few positions: a

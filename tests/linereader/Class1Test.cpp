@@ -185,6 +185,18 @@ struct Generator {
                                           : std::string(1, pick(kChars));
         return out;
     }
+    // Long LF lines of words, some not ASCII (UTF-8), some lines indented with tabs.
+    std::string words() {
+        static const char* const kWords[] = {"slide", "a", "show", " ", "Größe", "naïve", "€5"};
+        std::string out;
+        for (int lines = below(4); lines >= 0; --lines) {
+            out += std::string(size_t(below(4) / 2), '\t');
+            for (int n = below(700); n >= 0; --n)
+                out += pick(kWords) + std::string(" ");
+            out += '\n';
+        }
+        return out;
+    }
 };
 
 template <typename T, typename V> void setBoth(void (Class1::*set)(T), Class1& r, V& field, V v) {
@@ -262,8 +274,9 @@ TEST_P(GeneratedFiles, EveryPropertyAndFailureMatchesTheModelAfterEveryCall) {
     const std::string path = dir + "/model";
     for (int seed = GetParam() * 500; seed < GetParam() * 500 + 500; ++seed) {
         Generator g{std::mt19937(seed)};
-        const std::string content =
-            g.chance(30) ? g.text(3000, true) : g.text(g.chance(10) ? 600 : 90);
+        const std::string content = g.chance(10)   ? g.words()
+                                    : g.chance(30) ? g.text(3000, true)
+                                                   : g.text(g.chance(10) ? 600 : 90);
         Class1 r;
         ReaderModel m(content);
         for (int i = 0; i < 9; ++i) // any setting but BytesLeft, which opening sets

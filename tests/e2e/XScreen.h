@@ -20,6 +20,7 @@ using namespace std::chrono_literals;
 const QRect kSecondDisplay(1025, 0, 1024, 768);
 const QPoint kCentre = kSecondDisplay.center();
 const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
+const QString kBackdropTitle = QStringLiteral("Quenvar backdrop");
 
 // A file in the folder run-on-xvfb.sh made for this run.
 QString deck(const QString& name);
@@ -52,6 +53,8 @@ void minimize(unsigned long window);
 // soffice.bin processes started under this run's folder.
 QList<qint64> officePids();
 void signalOffice(int signal);
+// The window manager of this run's X server, as a pause (SIGSTOP) makes it slow.
+void signalWindowManager(int signal);
 
 // The slide colours of deck.* (and of the looping decks) and of other.pptx, slide 1 first.
 inline QColor slideColour(int slide) {

@@ -3,16 +3,19 @@
 // server; what the operator sees, from the window's own boxes and the X server's pixels.
 #include "app/Startup.h"
 #include "show/frmQvr.h"
+#include "show/impress/ImpressApplication.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "XScreen.h"
 
 #include <algorithm>
+#include <csignal>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <unistd.h>
 
 using namespace e2e;
@@ -204,6 +207,47 @@ private slots:
         QVERIFY(!windowRect(title));
         click("cmdNextSlide");
         QVERIFY(m_box.texts.last().contains(QLatin1String("not running")));
+        m_box.texts.clear();
+    }
+
+    // Without the show's listener, asking the show every so often still follows it: the asking
+    // does not stop when it meets the wait of Load Show.
+    void theConsoleFollowsTheShowWithoutItsListener() {
+        show::impress::setSlideListening(false);
+        loadShow("deck.odp", "100");
+        show::impress::setSlideListening(true);
+        QCOMPARE(slideNum(), QStringLiteral("1"));
+        QVERIFY(focusWindow(kShowTitle));
+        QTest::qWait(200); // the office takes the keyboard on its own time
+        pressKey("Right");
+        QVERIFY(shows(slideColour(2)));
+        QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("2"), 250);
+        expectNoMessage();
+    }
+
+    // While the window manager is slow to put the show on the screen, the windows go on painting.
+    void loadShowKeepsTheWindowsPaintingWhileTheShowComes() {
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer beat;
+        beat.setInterval(5);
+        connect(&beat, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        signalWindowManager(SIGSTOP);
+        QTimer::singleShot(1500, [] { signalWindowManager(SIGCONT); });
+        clock.start();
+        beat.start();
+        loadShow("deck.ppsx", "100");
+        beat.stop();
+        signalWindowManager(SIGCONT);
+        qInfo("FIGURE load-show-longest-silence-ms %lld (window manager stopped for 1.5 s)",
+              longest);
+        QVERIFY(shows(slideColour(1)));
+        expectNoMessage();
+        QVERIFY2(longest <= 250, qPrintable(QString::number(longest)));
     }
 };
 

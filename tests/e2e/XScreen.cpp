@@ -138,6 +138,13 @@ void pressKey(const char* name, bool alt) {
     XSync(display(), False);
 }
 
+void click(QPoint point) {
+    XTestFakeMotionEvent(display(), -1, point.x(), point.y(), 0);
+    XTestFakeButtonEvent(display(), 1, True, 0);
+    XTestFakeButtonEvent(display(), 1, False, 0);
+    XSync(display(), False);
+}
+
 void minimize(unsigned long window) {
     // The ICCCM's request to the window manager: WM_CHANGE_STATE IconicState, to the root.
     XIconifyWindow(display(), window, DefaultScreen(display()));

@@ -47,6 +47,8 @@ std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted)
 bool focusWindow(const QString& part);
 // Presses and releases a key (an X key name: "Right", "Escape", "n"), with Alt held if asked.
 void pressKey(const char* name, bool alt = false);
+// Clicks the left mouse button at the point, through the X server.
+void click(QPoint point);
 // Asks the window manager to minimize the window, as its title bar's button would.
 void minimize(unsigned long window);
 

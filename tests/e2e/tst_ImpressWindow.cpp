@@ -218,6 +218,11 @@ private slots:
         qint64 longest = 0;
         const auto beat = [&] {
             longest = std::max(longest, clock.elapsed() - last);
+            if (clock.elapsed() - last > 25)
+                      std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                              .count() %
+                          100000);
             last = clock.elapsed();
         };
         QTimer beats;
@@ -239,9 +244,7 @@ private slots:
         QVERIFY(shows(slideColour(1)));
         QCOMPARE(slideNum(), QStringLiteral("1"));
 
-        QVERIFY(focusWindow(kShowTitle));
-        QTest::qWait(200); // the office takes the keyboard on its own time
-        pressKey("Right");
+        e2e::click(kCentre);
         QVERIFY(shows(slideColour(2)));
         QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("2"), 250);
         expectNoMessage();

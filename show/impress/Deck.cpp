@@ -151,10 +151,6 @@ void Deck::restarting() {
     events->setPaused(false);
 }
 
-QRect Deck::rectangle() const {
-    return showRectangle(left, top, width, aspect, windowsystem::displays());
-}
-
 void Deck::place() {
     const QList<QRect> screens = windowsystem::displays();
     const QRect r = showRectangle(left, top, width, aspect, screens);

@@ -119,8 +119,6 @@ struct Deck : std::enable_shared_from_this<Deck> {
     // Moves the show window to left, top and width, within the display it starts on, with the
     // black around it.
     void place();
-    // Where left, top and width put the show window on the screens as they are now.
-    QRect rectangle() const;
 
 private:
     // Held by the job in own() while it runs: waits for the owner before, at most timeout (its

@@ -218,11 +218,6 @@ private slots:
         qint64 longest = 0;
         const auto beat = [&] {
             longest = std::max(longest, clock.elapsed() - last);
-            if (clock.elapsed() - last > 25)
-                      std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                              .count() %
-                          100000);
             last = clock.elapsed();
         };
         QTimer beats;

@@ -34,9 +34,11 @@ Show load(const QString& file, float left = 769, float top = 0, float width = 76
     Show show{show::impress::createImpressApplication(), {}};
     show.app->setVisible(true);
     show.pres = show.app->Presentations()->Open(deck(file));
-    // Until its show starts, the deck's editing view stays out of the audience's sight.
-    const auto loaded = windowRect(kShowTitle + QFileInfo(file).fileName());
-    EXPECT_EQ(loaded.value_or(QRect()).size(), QSize(1, 1)) << file.toStdString();
+    // Until its show starts, the deck's editing view stays out of the audience's sight. The
+    // window manager maps its window in its own time.
+    const QRect unseen(kSecondDisplay.topLeft(), QSize(1, 1));
+    EXPECT_EQ(waitForWindowRect(kShowTitle + QFileInfo(file).fileName(), unseen), unseen)
+        << file.toStdString();
     show.pres->SlideShowSettings()->Run();
     auto window = show.pres->SlideShowWindow();
     window->setLeft(left);

@@ -87,7 +87,7 @@ bool BoundedCall::waitRunningPass(std::chrono::milliseconds timeout,
 
 void BoundedCall::refuseNested() const {
     if (t_waiting)
-        throw platform::Failure(
+        throw Busy(
             platform::kProgramName,
             QStringLiteral("The request before this one is still waiting for %1 to answer. Try "
                            "again in a moment.")

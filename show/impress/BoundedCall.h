@@ -11,7 +11,8 @@
 //
 // While it waits, the caller's thread runs the wait pass (installed by start-up: the windows'
 // painting), never a worker. A call made from inside the pass is refused: the thread is still
-// waiting for the call before it, and waiting for both would deadlock.
+// waiting for the call before it, and waiting for both would deadlock. Such a refusal says "busy",
+// never "gone": the office may answer the next time.
 //
 // Knows nothing of UNO: the jobs it runs turn the office's exceptions into platform::Failure.
 #pragma once
@@ -38,6 +39,12 @@ public:
     public:
         using Failure::Failure;
     };
+    // What run() throws when called from inside the wait pass: the thread is busy with the call
+    // before, and nothing is known of the office.
+    class Busy : public platform::Failure {
+    public:
+        using Failure::Failure;
+    };
 
     // source and overrunDescription make the Overrun failure.
     BoundedCall(QString source, QString overrunDescription);
@@ -46,7 +53,7 @@ public:
     BoundedCall& operator=(const BoundedCall&) = delete;
 
     // Runs job on the worker and returns its result or rethrows what it threw. Throws Overrun when
-    // it does not end within timeout, and Failure when called from inside the wait pass.
+    // it does not end within timeout, and Busy when called from inside the wait pass.
     template <typename Job>
     auto run(Job job, std::chrono::milliseconds timeout) -> decltype(job()) {
         using Result = decltype(job());
@@ -71,7 +78,7 @@ public:
         return result.get();
     }
 
-    // Throws Failure when called from inside the wait pass.
+    // Throws Busy when called from inside the wait pass.
     void refuseNested() const;
     // Inside a job: whether its caller has stopped waiting for it. A job that made something in the
     // office for its caller, such as a document, undoes it then.

@@ -1,8 +1,10 @@
 #include "show/impress/Deck.h"
 
+#include "show/impress/ImpressApplication.h"
 #include "show/impress/ShowPlacement.h"
 
 #include <com/sun/star/awt/PosSize.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/presentation/XPresentation2.hpp>
 #include <com/sun/star/presentation/XPresentationSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
@@ -14,6 +16,12 @@ using css::uno::Reference;
 using css::uno::UNO_QUERY_THROW;
 
 namespace {
+
+std::atomic<bool> g_listening = true;
+
+bool listening() {
+    return g_listening;
+}
 
 const QString kNotRunning =
     QStringLiteral("The slide show is not running. Press Load Show to start it again.");
@@ -105,11 +113,37 @@ Reference<presentation::XSlideShowController> Deck::controller() {
     const Reference<presentation::XSlideShowController> result = show->getController();
     if (!result.is() || !result->isRunning())
         throw platform::Failure(kImpressName, kNotRunning);
-    if (!m_listener.is())
+    endless = result->isEndless();
+    slideNumbers.clear();
+    for (sal_Int32 i = 0, n = result->getSlideCount(); i < n; ++i) {
+        const Reference<beans::XPropertySet> slide(result->getSlideByIndex(i), UNO_QUERY_THROW);
+        sal_Int16 number = 0;
+        slide->getPropertyValue(ou("Number")) >>= number;
+        slideNumbers.push_back(number);
+    }
+    if (!m_listener.is() && listening())
         m_listener = new SlideListener(events);
-    result->addSlideShowListener(m_listener);
+    if (m_listener.is())
+        result->addSlideShowListener(m_listener);
     m_controller = result;
     return result;
+}
+
+Deck::Ownership::Ownership(Deck& deck, std::chrono::milliseconds timeout) : m_deck(deck) {
+    std::unique_lock lock(deck.m_ownerMutex);
+    if (!deck.m_ownerFree.wait_for(lock, timeout, [&deck] { return !deck.m_owned; }))
+        throw platform::Failure(kImpressName,
+                                QStringLiteral("LibreOffice Impress is still busy with the "
+                                               "request before. Try again in a moment."));
+    deck.m_owned = true;
+}
+
+Deck::Ownership::~Ownership() {
+    {
+        std::lock_guard lock(m_deck.m_ownerMutex);
+        m_deck.m_owned = false;
+    }
+    m_deck.m_ownerFree.notify_all();
 }
 
 void Deck::restarting() {
@@ -119,15 +153,21 @@ void Deck::restarting() {
     events->setBlank(ppSlideShowRunning);
 }
 
-QRect Deck::rectangle() const {
-    return showRectangle(left, top, width, aspect, windowsystem::displays());
-}
-
 void Deck::place() {
-    const QRect r = rectangle();
+    const QList<QRect> screens = windowsystem::displays();
+    const QRect r = showRectangle(left, top, width, aspect, screens);
     office->call([window = window, r] {
         window->setPosSize(r.x(), r.y(), r.width(), r.height(), awt::PosSize::POSSIZE);
     });
+    const QRect around = backdropRectangle(r, screens);
+    if (around.isEmpty())
+        windowsystem::hideBackdrop(backdrop);
+    else
+        windowsystem::moveBackdrop(backdrop, around);
+}
+
+void setSlideListening(bool listening) {
+    g_listening = listening;
 }
 
 } // namespace show::impress

@@ -1,7 +1,10 @@
 // One opened presentation and the window its show runs in, shared by every object of the
 // presentation-program interface that reaches it, with the small helpers the backend's files share.
-// The members are set while the deck is opened and its show started, and used on the office's
-// worker afterwards; only ShowEvents is also reached from the office's callback threads.
+// The members up to events are set as the deck is opened and fixed from then on, but for the
+// show's place, which only the user-interface thread touches. What the show's start and its moves
+// write is owned by one job at a time (own()): a job given up on after an overrun still runs when
+// the office answers again, on a worker of its own, beside the next call's. ShowEvents is also
+// reached from the office's callback threads.
 #pragma once
 
 #include "show/impress/Office.h"
@@ -70,7 +73,7 @@ private:
     Count m_count;
 };
 
-struct Deck {
+struct Deck : std::enable_shared_from_this<Deck> {
     std::shared_ptr<Office> office;
     css::uno::Reference<css::lang::XComponent> document;
     css::uno::Reference<css::frame::XFrame2> frame;
@@ -84,29 +87,61 @@ struct Deck {
     // The window that had the keyboard as the deck was opened: the operator's, given back once
     // the show runs.
     windowsystem::WindowId operatorFocus = 0;
-    // Set as the show starts.
-    windowsystem::WindowId showWindow = 0;
+    std::shared_ptr<ShowEvents> events = std::make_shared<ShowEvents>();
+    // Set as the show starts, read on the user-interface thread.
+    std::atomic<windowsystem::WindowId> showWindow = 0;
+    // The black window under the show (windowsystem::makeBackdrop), made as the show first starts.
+    std::atomic<windowsystem::WindowId> backdrop = 0;
+
+    // Owned by the job in own(); endless and slideNumbers are read from the show's controller as
+    // it is found.
     bool endless = false;
     bool watchingEnd = false;
     // The presentation's number of each slide of the show, in the show's order: a custom show, a
     // range or hidden slides make them differ from the positions.
     std::vector<int32_t> slideNumbers;
-    std::shared_ptr<ShowEvents> events = std::make_shared<ShowEvents>();
+
+    // Runs job(deck) on the office's worker within timeout, as Office::call does, as the one
+    // owner of what the show's start and moves write: a job left running by an overrun before is
+    // waited for, for as long as the caller waits.
+    template <typename Job>
+    auto own(Job job, std::chrono::milliseconds timeout = kCallTimeout) -> decltype(job(*this)) {
+        return office->call(
+            [deck = shared_from_this(), job = std::move(job), timeout]() mutable {
+                const Ownership owner(*deck, timeout);
+                return job(*deck);
+            },
+            timeout);
+    }
 
     // Throws Failure when the show is not running, as far as the show's events tell, without
     // asking the office.
     void checkRunning() const;
-    // The running show's controller; throws Failure when the show is not running. Runs on the
-    // office's worker.
+    // The running show's controller; throws Failure when the show is not running. Inside own().
     css::uno::Reference<css::presentation::XSlideShowController> controller();
-    // Forgets the show's controller, for a show about to start anew. Runs on the office's worker.
+    // Forgets the show's controller, for a show about to start anew. Inside own().
     void restarting();
-    // Moves the show window to left, top and width, within the display it starts on.
+    // Moves the show window to left, top and width, within the display it starts on, with the
+    // black around it.
     void place();
-    // Where left, top and width put the show window on the screens as they are now.
-    QRect rectangle() const;
 
 private:
+    // Held by the job in own() while it runs: waits for the owner before, at most timeout (its
+    // caller has given up by then), and throws Failure if that one is still at work.
+    class Ownership {
+    public:
+        Ownership(Deck& deck, std::chrono::milliseconds timeout);
+        ~Ownership();
+        Ownership(const Ownership&) = delete;
+        Ownership& operator=(const Ownership&) = delete;
+
+    private:
+        Deck& m_deck;
+    };
+
+    std::mutex m_ownerMutex;
+    std::condition_variable m_ownerFree;
+    bool m_owned = false;
     // The controller last found, with our listener on it.
     css::uno::Reference<css::presentation::XSlideShowController> m_controller;
     css::uno::Reference<css::presentation::XSlideShowListener> m_listener;

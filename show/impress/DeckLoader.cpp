@@ -5,6 +5,7 @@
 #include "show/impress/QuietInteraction.h"
 #include "show/impress/ShowPlacement.h"
 
+#include <atomic>
 #include <com/sun/star/awt/PosSize.hpp>
 #include <com/sun/star/awt/Toolkit.hpp>
 #include <com/sun/star/awt/WindowAttribute.hpp>
@@ -35,6 +36,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <rtl/ref.hxx>
+#include <thread>
 
 namespace show::impress {
 
@@ -173,7 +175,18 @@ std::shared_ptr<Deck> openDeck(const std::shared_ptr<Office>& office, const QStr
     const QString damaged = QStringLiteral("%1 could not be opened: it is damaged or not a "
                                            "presentation that LibreOffice Impress can read.")
                                 .arg(fileName);
-    if (!packageLooksSound(info.absoluteFilePath()))
+    // Read on a thread of its own, which owns all it uses: a large deck takes a while, and the
+    // windows paint meanwhile.
+    const auto sound = std::make_shared<std::atomic<int>>(-1);
+    std::thread([sound, path = info.absoluteFilePath()] {
+        *sound = packageLooksSound(path);
+    }).detach();
+    if (!BoundedCall::waitFor(kLoadTimeout, [&sound] { return *sound >= 0; }))
+        throw Failure(kImpressName, QStringLiteral("The file %1 could not be read within %2 "
+                                                   "seconds.")
+                                        .arg(fileName)
+                                        .arg(kLoadTimeout.count() / 1000));
+    if (!*sound)
         throw Failure(kImpressName, damaged);
     const QString locked =
         QStringLiteral("%1 is protected by a password: Quenvar cannot show it.").arg(fileName);

@@ -34,8 +34,8 @@ public:
     // Where the show stands: the position in view and whether it pauses. Throws Failure when the
     // show does not run.
     std::pair<int32_t, bool> showState() {
-        return m_deck->office->call([deck = m_deck] {
-            const auto controller = deck->controller();
+        return m_deck->own([](Deck& deck) {
+            const auto controller = deck.controller();
             return std::pair<int32_t, bool>(controller->getCurrentSlideIndex(),
                                             controller->isPaused());
         });
@@ -134,6 +134,9 @@ private:
         std::pair<int32_t, bool> state;
         try {
             state = active->showState();
+        } catch (const BoundedCall::Busy&) {
+            // Fired inside the wait of a press, which has the office: asked again next time.
+            return;
         } catch (const Failure&) {
             // The show has ended or the office has gone: nothing more will change.
             m_poll.stop();

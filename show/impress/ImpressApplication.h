@@ -24,6 +24,10 @@ void prepareImpress();
 // no show ever loaded leaves no office behind. Running shows are never touched.
 void releaseUnusedImpress();
 
+// For tests: whether the shows started from now on tell of their moves as they make them (the
+// default). Without, the control window learns of a move made at the show window only by asking.
+void setSlideListening(bool listening);
+
 // While a call into the office is waited for, the waiting thread runs pass about every 15 ms, so
 // that the windows keep painting (start-up installs it, on the user-interface thread). A call made
 // from inside the pass fails at once instead of waiting inside the wait.

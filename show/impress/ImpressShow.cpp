@@ -1,5 +1,7 @@
 #include "show/impress/ImpressShow.h"
 
+#include "show/impress/ShowPlacement.h"
+
 #include <algorithm>
 #include <com/sun/star/awt/PosSize.hpp>
 #include <com/sun/star/awt/SystemDependentXWindow.hpp>
@@ -14,7 +16,6 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <cppuhelper/implbase1.hxx>
 #include <mutex>
-#include <thread>
 
 namespace show::impress {
 
@@ -110,93 +111,94 @@ public:
     // As a click: the next effect, else the next slide. Past the last slide a show ends on its
     // end screen; a looping show starts its next round, at once rather than after its pause.
     void Next() override {
-        m_deck->office->call([deck = m_deck] {
-            const auto controller = deck->controller();
-            showAgain(*deck, controller);
-            if (deck->events->paused()) {
-                if (deck->endless)
+        m_deck->own([](Deck& deck) {
+            const auto controller = deck.controller();
+            showAgain(deck, controller);
+            if (deck.events->paused()) {
+                if (deck.endless)
                     controller->gotoSlideIndex(0); // between two rounds
                 return; // the end screen: a click there would close the show
             }
-            if (deck->endless &&
-                controller->getCurrentSlideIndex() + 1 >= sal_Int32(deck->slideNumbers.size()))
+            if (deck.endless &&
+                controller->getCurrentSlideIndex() + 1 >= sal_Int32(deck.slideNumbers.size()))
                 controller->gotoSlideIndex(0);
             else
-                nextEffect(*deck, controller);
+                nextEffect(deck, controller);
         });
     }
     void Previous() override {
-        m_deck->office->call([deck = m_deck] {
-            const auto controller = deck->controller();
-            showAgain(*deck, controller);
-            if (deck->events->paused()) {
+        m_deck->own([](Deck& deck) {
+            const auto controller = deck.controller();
+            showAgain(deck, controller);
+            if (deck.events->paused()) {
                 // From the end screen, or a loop's pause, back to the last slide:
                 // gotoPreviousSlide would skip it, as the index still names the last slide there.
                 const sal_Int32 position = controller->getCurrentSlideIndex();
                 controller->resume();
                 controller->gotoSlideIndex(position);
             } else {
-                settle(*deck, [&] { controller->gotoPreviousEffect(); });
+                settle(deck, [&] { controller->gotoPreviousEffect(); });
             }
         });
     }
     void GotoSlide(int32_t index, bool /*resetSlide: a slide is always entered afresh*/) override {
-        m_deck->office->call([deck = m_deck, index] {
-            const auto controller = deck->controller();
-            if (index < 1 || index > deck->count)
+        m_deck->own([index](Deck& deck) {
+            const auto controller = deck.controller();
+            if (index < 1 || index > deck.count)
                 throw Failure(kImpressName, QStringLiteral("There is no slide %1: the "
                                                            "presentation has slides 1 to %2.")
                                                 .arg(index)
-                                                .arg(deck->count));
-            const auto& numbers = deck->slideNumbers;
+                                                .arg(deck.count));
+            const auto& numbers = deck.slideNumbers;
             const auto found = std::find(numbers.begin(), numbers.end(), index);
             if (found == numbers.end())
                 throw Failure(
                     kImpressName,
                     QStringLiteral("Slide %1 is not part of this slide show.").arg(index));
-            showAgain(*deck, controller);
+            showAgain(deck, controller);
             if (controller->isPaused())
                 controller->resume();
             controller->gotoSlideIndex(sal_Int32(found - numbers.begin()));
         });
     }
     std::shared_ptr<PpSlide> Slide() override {
-        return m_deck->office->call([deck = m_deck] {
-            const auto controller = deck->controller();
+        return m_deck->own([](Deck& deck) {
+            const auto controller = deck.controller();
             const sal_Int32 position = controller->getCurrentSlideIndex();
             // A looping show's pause between rounds still has its last slide, as has a blank
             // projector.
-            if (position < 0 || (!deck->endless && controller->isPaused() &&
-                                 deck->events->blank() == ppSlideShowRunning))
+            if (position < 0 || (!deck.endless && controller->isPaused() &&
+                                 deck.events->blank() == ppSlideShowRunning))
                 throw Failure(kImpressName, kNotInView);
-            return std::make_shared<ImpressSlide>(slideNumber(*deck, position));
+            return std::shared_ptr<PpSlide>(
+                std::make_shared<ImpressSlide>(slideNumber(deck, position)));
         });
     }
     PpSlideShowState State() override {
-        return m_deck->office->call([deck = m_deck] {
-            if (!deck->controller()->isPaused())
+        return m_deck->own([](Deck& deck) {
+            if (!deck.controller()->isPaused())
                 return ppSlideShowRunning;
-            if (deck->events->blank() != ppSlideShowRunning)
-                return deck->events->blank();
-            return deck->endless ? ppSlideShowPaused : ppSlideShowDone;
+            if (deck.events->blank() != ppSlideShowRunning)
+                return deck.events->blank();
+            return deck.endless ? ppSlideShowPaused : ppSlideShowDone;
         });
     }
     // The office blanks a show by pausing it; it shows the slide again as it resumes.
     void setState(PpSlideShowState state) override {
-        m_deck->office->call([deck = m_deck, state] {
-            const auto controller = deck->controller();
+        m_deck->own([state](Deck& deck) {
+            const auto controller = deck.controller();
             if (state == ppSlideShowRunning) {
-                showAgain(*deck, controller);
+                showAgain(deck, controller);
                 return;
             }
             if (state != ppSlideShowBlackScreen && state != ppSlideShowWhiteScreen)
                 throw Failure(kImpressName, QStringLiteral("The projector can only be made black "
                                                            "or white."));
-            if (!deck->endless && controller->isPaused() &&
-                deck->events->blank() == ppSlideShowRunning)
+            if (!deck.endless && controller->isPaused() &&
+                deck.events->blank() == ppSlideShowRunning)
                 throw Failure(kImpressName, kNotInView);
-            showAgain(*deck, controller);
-            deck->events->setBlank(state);
+            showAgain(deck, controller);
+            deck.events->setBlank(state);
             controller->blankScreen(state == ppSlideShowBlackScreen ? 0x000000 : 0xffffff);
         });
     }
@@ -218,7 +220,7 @@ public:
 
     // Forward on its display, and the keyboard stays where the operator has it: typing into the
     // control window goes on while the timer moves the show.
-    void Activate() override { windowsystem::raise(m_deck->showWindow); }
+    void Activate() override { windowsystem::raise(m_deck->showWindow, m_deck->backdrop); }
     std::shared_ptr<PpSlideShowView> View() override {
         return std::make_shared<ImpressView>(m_deck);
     }
@@ -233,13 +235,15 @@ private:
 };
 
 // A show in a window ends by giving the window back to the document's editing view, which would
-// then face the audience. The window is hidden instead, whatever ended the show. The office calls
+// then face the audience. The window is hidden instead, whatever ended the show, and the black
+// around it goes with it. The office calls
 // this on its own thread while it ends the show and waits for the answer; the bridge runs the
 // call to hide the window on that very thread, so it is done before the editing view is drawn.
 class HideWhenTheShowEnds final : public cppu::WeakImplHelper1<document::XEventListener> {
 public:
-    HideWhenTheShowEnds(Reference<awt::XWindow> window, std::shared_ptr<ShowEvents> events)
-        : m_window(std::move(window)), m_events(std::move(events)) {}
+    HideWhenTheShowEnds(Reference<awt::XWindow> window, std::shared_ptr<ShowEvents> events,
+                        windowsystem::WindowId backdrop)
+        : m_window(std::move(window)), m_events(std::move(events)), m_backdrop(backdrop) {}
 
     void SAL_CALL notifyEvent(const document::EventObject& event) override {
         if (event.EventName != "OnEndPresentation")
@@ -256,9 +260,11 @@ public:
                 window->setVisible(false);
         } catch (const uno::Exception&) {
         }
+        windowsystem::hideBackdrop(m_backdrop);
     }
     void SAL_CALL disposing(const lang::EventObject&) override {
         m_events->setRunning(false);
+        windowsystem::hideBackdrop(m_backdrop);
         std::lock_guard lock(m_mutex);
         m_window.clear();
     }
@@ -267,6 +273,7 @@ private:
     std::mutex m_mutex;
     Reference<awt::XWindow> m_window;
     const std::shared_ptr<ShowEvents> m_events;
+    const windowsystem::WindowId m_backdrop;
 };
 
 Reference<presentation::XPresentation2> presentationOf(const Deck& deck) {
@@ -279,90 +286,91 @@ public:
     explicit ImpressSettings(std::shared_ptr<Deck> deck) : m_deck(std::move(deck)) {}
 
     std::shared_ptr<PpSlideShowWindow> Run() override {
-        Office& office = *m_deck->office;
-        const std::shared_ptr<Deck>& deck = m_deck;
-        const QRect place = deck->rectangle();
-        office.call(
-            [deck, place] {
-                const Reference<presentation::XPresentation2> show = presentationOf(*deck);
+        Deck& deck = *m_deck;
+        const QList<QRect> screens = windowsystem::displays();
+        const QRect place = showRectangle(deck.left, deck.top, deck.width, deck.aspect, screens);
+        const QRect around = backdropRectangle(place, screens);
+        deck.own(
+            [place, around](Deck& deck) {
+                const Reference<presentation::XPresentation2> show = presentationOf(deck);
                 // In a window of its own, not full screen: only a window can be put on the
                 // pixels Load Show asks for; and behind the control window. Everything else
                 // (looping, the pause between rounds, the slides' own timings, a custom show or
                 // a range of slides) is as the deck was saved.
                 show->setPropertyValue(ou("IsFullScreen"), Any(false));
                 show->setPropertyValue(ou("IsAlwaysOnTop"), Any(false));
-                if (!deck->watchingEnd) {
+                if (!deck.watchingEnd) {
+                    deck.backdrop = windowsystem::makeBackdrop();
                     // The office tells of a show's start and end only to the older kind of
                     // document listener (XDocumentEventListener never hears of them).
-                    const Reference<document::XEventBroadcaster> events(deck->document,
+                    const Reference<document::XEventBroadcaster> events(deck.document,
                                                                         UNO_QUERY_THROW);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-                    events->addEventListener(new HideWhenTheShowEnds(deck->window, deck->events));
+                    events->addEventListener(
+                        new HideWhenTheShowEnds(deck.window, deck.events, deck.backdrop));
 #pragma GCC diagnostic pop
-                    deck->watchingEnd = true;
+                    deck.watchingEnd = true;
                 }
                 // A show that runs already ends first, hiding its window as any end does.
                 if (show->isRunning())
                     show->end();
-                deck->restarting();
-                deck->window->setPosSize(place.x(), place.y(), place.width(), place.height(),
-                                         awt::PosSize::POSSIZE);
-                deck->window->setVisible(true);
-                const Reference<awt::XSystemDependentWindowPeer> peer(deck->window, UNO_QUERY);
+                deck.restarting();
+                deck.window->setPosSize(place.x(), place.y(), place.width(), place.height(),
+                                        awt::PosSize::POSSIZE);
+                deck.window->setVisible(true);
+                const Reference<awt::XSystemDependentWindowPeer> peer(deck.window, UNO_QUERY);
                 awt::SystemDependentXWindow handle;
                 if (peer.is() &&
                     (peer->getWindowHandle({}, lang::SystemDependent::SYSTEM_XWINDOW) >>= handle))
-                    deck->showWindow = windowsystem::WindowId(handle.WindowHandle);
+                    deck.showWindow = windowsystem::WindowId(handle.WindowHandle);
+                // Around a show narrower than its display the audience sees black, not the
+                // desktop or an older show: directly under the show window, both on top.
+                windowsystem::showBackdrop(deck.backdrop, around);
+                windowsystem::raise(deck.showWindow, deck.backdrop);
                 show->start();
             },
             kLoadTimeout);
-        office.noteShowStarted();
+        deck.office->noteShowStarted();
 
         // The controller comes a moment after start() returns.
-        const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;
-        for (;;) {
-            const bool ready = office.call([deck] {
+        const auto found = [&deck] {
+            return deck.own([](Deck& deck) {
                 try {
-                    const auto controller = deck->controller();
-                    deck->endless = controller->isEndless();
-                    deck->slideNumbers.clear();
-                    for (sal_Int32 i = 0, n = controller->getSlideCount(); i < n; ++i) {
-                        const Reference<beans::XPropertySet> slide(controller->getSlideByIndex(i),
-                                                                   UNO_QUERY_THROW);
-                        sal_Int16 number = 0;
-                        slide->getPropertyValue(ou("Number")) >>= number;
-                        deck->slideNumbers.push_back(number);
-                    }
+                    deck.controller();
                     return true;
                 } catch (const Failure&) {
                     return false;
                 }
             });
-            if (ready)
-                break;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + kCallTimeout;
+        while (!found()) {
             if (std::chrono::steady_clock::now() > deadline)
                 throw Failure(kImpressName,
                               QStringLiteral("The slide show did not start within %1 seconds.")
                                   .arg(kCallTimeout.count() / 1000));
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            BoundedCall::pause(std::chrono::milliseconds(20));
         }
 
         // The show's settings are document properties: left modified, the office would ask
         // whether to save them when it quits.
-        office.call([deck] {
-            const Reference<util::XModifiable> modifiable(deck->document, UNO_QUERY);
+        deck.office->call([document = deck.document] {
+            const Reference<util::XModifiable> modifiable(document, UNO_QUERY);
             if (modifiable.is())
                 modifiable->setModified(false);
         });
         // The window manager gave the new window the keyboard; the operator gets it back. Then the
         // window goes over those of earlier shows, which are left running: the window manager
-        // lowers a window that loses the keyboard.
-        windowsystem::waitUntilShown(deck->showWindow, kCallTimeout);
-        if (deck->operatorFocus && windowsystem::focus() != deck->operatorFocus)
-            windowsystem::setFocus(deck->operatorFocus);
-        windowsystem::raise(deck->showWindow);
-        return std::make_shared<ImpressShowWindow>(deck);
+        // lowers a window that loses the keyboard. A window manager slow to show the window is
+        // waited for in the wait pass: the windows paint meanwhile.
+        const windowsystem::WindowId window = deck.showWindow;
+        if (window)
+            BoundedCall::waitFor(kCallTimeout, [window] { return windowsystem::shown(window); });
+        if (deck.operatorFocus && windowsystem::focus() != deck.operatorFocus)
+            windowsystem::setFocus(deck.operatorFocus);
+        windowsystem::raise(window, deck.backdrop);
+        return std::make_shared<ImpressShowWindow>(m_deck);
     }
 
 private:

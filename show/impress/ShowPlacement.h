@@ -32,4 +32,14 @@ inline QRect showRectangle(float left, float top, float width, double slideAspec
     return {topLeft, QSize(pixelWidth, pixelHeight)};
 }
 
+// What the audience must see black around a show at show on its display: the display's full
+// height in the show's columns. Empty when the show's top left corner is on no display.
+inline QRect backdropRectangle(const QRect& show, const QList<QRect>& displays) {
+    for (const QRect& display : displays)
+        if (display.contains(show.topLeft()))
+            return QRect(show.left(), display.top(), show.width(), display.height())
+                .intersected(display);
+    return {};
+}
+
 } // namespace show::impress

@@ -1,10 +1,10 @@
 #include "show/impress/WindowSystem.h"
 
 #include <mutex>
-#include <thread>
 #include <X11/extensions/Xinerama.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace show::impress::windowsystem {
 
@@ -86,41 +86,112 @@ QList<QRect> displays() {
     });
 }
 
-void raise(WindowId window) {
+void raise(WindowId window, WindowId below) {
     if (!window)
         return;
-    Connection::get().use([window](Display* display) {
+    Connection::get().use([window, below](Display* display) {
         static const bool restacks = managerRestacks(display);
-        if (!restacks) {
-            XRaiseWindow(display, window);
-            return true;
-        }
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "_NET_RESTACK_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2; // from a pager: the window manager does as asked
-        event.xclient.data.l[1] = 0; // no sibling: above every other window of its layer
-        event.xclient.data.l[2] = Above;
-        XSendEvent(display, DefaultRootWindow(display), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        const auto raiseOne = [display](Window window) {
+            if (!restacks) {
+                XRaiseWindow(display, window);
+                return;
+            }
+            XEvent event{};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = window;
+            event.xclient.message_type = XInternAtom(display, "_NET_RESTACK_WINDOW", False);
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = 2; // from a pager: the window manager does as asked
+            event.xclient.data.l[1] = 0; // no sibling: above every other window of its layer
+            event.xclient.data.l[2] = Above;
+            XSendEvent(display, DefaultRootWindow(display), False,
+                       SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        };
+        // Window managers (openbox) take "below this sibling" for "at the bottom": the window
+        // below goes on top first, then the window over it.
+        if (below)
+            raiseOne(below);
+        raiseOne(window);
         return true;
     });
 }
 
-bool waitUntilShown(WindowId window, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const bool shown = Connection::get().use([window](Display* display) {
-            XWindowAttributes attributes;
-            return XGetWindowAttributes(display, window, &attributes) &&
-                   attributes.map_state == IsViewable;
-        });
-        if (shown || std::chrono::steady_clock::now() >= until)
-            return shown;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+bool shown(WindowId window) {
+    return Connection::get().use([window](Display* display) {
+        XWindowAttributes attributes;
+        return XGetWindowAttributes(display, window, &attributes) &&
+               attributes.map_state == IsViewable;
+    });
+}
+
+WindowId makeBackdrop() {
+    return Connection::get().use([](Display* display) -> WindowId {
+        const int screen = DefaultScreen(display);
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = BlackPixel(display, screen);
+        const Window window =
+            XCreateWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWBackPixel, &attributes);
+        XStoreName(display, window, "Quenvar backdrop");
+        const auto set = [display, window](const char* name, Atom type, const long* values,
+                                           int count) {
+            XChangeProperty(display, window, XInternAtom(display, name, False), type, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(values), count);
+        };
+        // Motif's hints: decorations given (none).
+        const long noFrame[] = {2, 0, 0, 0, 0};
+        set("_MOTIF_WM_HINTS", XInternAtom(display, "_MOTIF_WM_HINTS", False), noFrame, 5);
+        // A user time of 0: not focused as it is mapped.
+        const long never[] = {0};
+        set("_NET_WM_USER_TIME", XA_CARDINAL, never, 1);
+        const long skip[] = {long(XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False)),
+                             long(XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False))};
+        set("_NET_WM_STATE", XA_ATOM, skip, 2);
+        XWMHints hints{};
+        hints.flags = InputHint;
+        hints.input = False;
+        XSetWMHints(display, window, &hints);
+        return window;
+    });
+}
+
+void moveBackdrop(WindowId backdrop, const QRect& rect) {
+    if (!backdrop || rect.isEmpty())
+        return;
+    Connection::get().use([backdrop, rect](Display* display) {
+        // Where it is put, not where the window manager would place a new window.
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize | PPosition | PSize;
+        hints.x = rect.x();
+        hints.y = rect.y();
+        hints.width = rect.width();
+        hints.height = rect.height();
+        XSetWMNormalHints(display, backdrop, &hints);
+        XMoveResizeWindow(display, backdrop, rect.x(), rect.y(), unsigned(rect.width()),
+                          unsigned(rect.height()));
+        return true;
+    });
+}
+
+void showBackdrop(WindowId backdrop, const QRect& rect) {
+    if (rect.isEmpty()) {
+        hideBackdrop(backdrop);
+        return;
     }
+    moveBackdrop(backdrop, rect);
+    Connection::get().use([backdrop](Display* display) {
+        XMapWindow(display, backdrop);
+        return true;
+    });
+}
+
+void hideBackdrop(WindowId backdrop) {
+    if (!backdrop)
+        return;
+    Connection::get().use([backdrop](Display* display) {
+        XWithdrawWindow(display, backdrop, DefaultScreen(display));
+        return true;
+    });
 }
 
 WindowId focus() {

@@ -1,5 +1,6 @@
 // What the backend asks of the X server itself, beside the office: where the displays are, bringing
-// the show window forward without giving it the keyboard, and who has the keyboard. The office
+// the show window forward without giving it the keyboard, who has the keyboard, and the black
+// window under a show that leaves part of its display uncovered. The office
 // runs on its plain X11 window system (OfficeProcess), on the display Quenvar runs on, and its UNO
 // API can only raise a window by activating it, which takes the keyboard focus from the control
 // window. Quenvar keeps one connection of its own for these few requests.
@@ -8,7 +9,6 @@
 // empty and the show is placed as asked.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <QList>
 #include <QRect>
@@ -21,11 +21,22 @@ using WindowId = uint64_t;
 QList<QRect> displays();
 
 // Brings the window forward above the other windows of its display, through the window manager,
-// without focusing it. Returns at once: the request is sent, not waited for. A window the window
-// manager has not put on the screen yet is not its to raise: see waitUntilShown.
-void raise(WindowId window);
-// Waits until the window is on the screen, at most timeout; false if it is not by then.
-bool waitUntilShown(WindowId window, std::chrono::milliseconds timeout);
+// without focusing it, and then the window below (if any) directly under it. Returns at once: the
+// request is sent, not waited for. A window the window manager has not put on the screen yet is
+// not its to raise: see shown.
+void raise(WindowId window, WindowId below = 0);
+// Whether the window is on the screen now.
+bool shown(WindowId window);
+
+// A black window of Quenvar's own, not yet on the screen: no frame, never the keyboard's, in no
+// task bar. What the audience sees around a show narrower than its display, instead of the
+// desktop or an older show: the X server paints it, whatever Quenvar is busy with.
+WindowId makeBackdrop();
+// Puts the backdrop over rect, on the screen (an empty rect takes it off); moveBackdrop only moves
+// it, wherever it is; hideBackdrop takes it off the screen.
+void showBackdrop(WindowId backdrop, const QRect& rect);
+void moveBackdrop(WindowId backdrop, const QRect& rect);
+void hideBackdrop(WindowId backdrop);
 
 // The window that has the keyboard focus now (0 when none or unknown), and giving it back.
 WindowId focus();

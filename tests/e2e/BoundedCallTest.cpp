@@ -51,7 +51,7 @@ TEST(BoundedCall, RunsTheWaitPassOnTheWaitingThreadAndRefusesCallsFromIt) {
         passOnCaller = passOnCaller && std::this_thread::get_id() == caller;
         try {
             call.run([] { return 1; }, 1s);
-        } catch (const platform::Failure& failure) {
+        } catch (const BoundedCall::Busy& failure) {
             nested = failure.message();
         }
     });

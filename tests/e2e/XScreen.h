@@ -24,6 +24,7 @@ using namespace std::chrono_literals;
 const QRect kSecondDisplay(1025, 0, 1024, 768);
 const QPoint kCentre = kSecondDisplay.center();
 const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
+const QString kBackdropTitle = QStringLiteral("Quenvar backdrop");
 
 // A file in the folder run-on-xvfb.sh made for this run.
 QString deck(const QString& name);
@@ -71,6 +72,7 @@ std::chrono::steady_clock::time_point press(unsigned long keysym,
 // Types printable ASCII, with Shift where the keyboard map needs it.
 void type(const QString& text);
 void moveTo(QPoint point);
+// Clicks the left mouse button at the point, through the X server.
 void click(QPoint point);
 // Asks the window manager to minimize the window, as its title bar's button would.
 void minimize(unsigned long window);
@@ -84,6 +86,8 @@ QList<unsigned long> pingAnswers();
 QList<qint64> officePids();
 QList<qint64> officePids(const QByteArray& folder);
 void signalOffice(int signal);
+// The window manager of this run's X server, as a pause (SIGSTOP) makes it slow.
+void signalWindowManager(int signal);
 
 // The slide colours of deck.* (and of the looping decks) and of other.pptx, slide 1 first.
 inline QColor slideColour(int slide) {

@@ -2,9 +2,9 @@
 """make-decks.py FOLDER: the test decks as flat ODP, for the office to convert. deck: five 4:3
 slides, each one colour, so that one screen pixel tells the slide shown; other: three slides in
 other colours, the second with one effect (a black box over the centre on the first click); loop:
-looping with no pause; timed-loop: looping by itself, a second a slide, over its custom show of
-slides 1, 3 and 4; macro: deck's slides with a macro, run on opening, that leaves the file
-macro-ran in $QUENVAR_E2E_DIR.
+looping with no pause; wide: two 16:9 slides in other's first colours; timed-loop: looping by
+itself, a second a slide, over its custom show of slides 1, 3 and 4; macro: deck's slides with a
+macro, run on opening, that leaves the file macro-ran in $QUENVAR_E2E_DIR.
 
 make-decks.py --damaged FOLDER: from the converted decks, those the office would ask about: garbage
 in every XML part but the two that say it is a presentation (the office aborts on it), no manifest
@@ -44,7 +44,7 @@ MACRO = ('<office:scripts><office:script script:language="ooo:Basic"><ooo:librar
          '</office:event-listeners></office:scripts>')
 
 
-def deck(colours, box_on=None, page="", settings="", scripts=""):
+def deck(colours, box_on=None, page="", settings="", scripts="", height="21cm"):
     styles = "".join(
         f'<style:style style:name="dp{i}" style:family="drawing-page">'
         f'<style:drawing-page-properties {page}draw:background-size="full" draw:fill="solid" '
@@ -59,7 +59,7 @@ def deck(colours, box_on=None, page="", settings="", scripts=""):
 {scripts}<office:styles/><office:automatic-styles>
 <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm"
  fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="28cm"
- fo:page-height="21cm" style:print-orientation="landscape"/></style:page-layout>{styles}
+ fo:page-height="{height}" style:print-orientation="landscape"/></style:page-layout>{styles}
 <style:style style:name="box" style:family="graphic"><style:graphic-properties draw:fill="solid"
  draw:fill-color="#000000" draw:stroke="none"/></style:style></office:automatic-styles>
 <office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/>
@@ -79,6 +79,7 @@ DECKS = {
     "other": deck(OTHER_COLOURS, box_on=2),
     "loop": looping(COLOURS[:3]),
     "macro": deck(COLOURS, scripts=MACRO),
+    "wide": deck(OTHER_COLOURS[:2], height="15.75cm"),
     "timed-loop": deck(COLOURS[:4], settings=LOOP + ' presentation:show="Kiosk">'
                        '<presentation:show presentation:name="Kiosk" presentation:pages='
                        '"Slide1,Slide3,Slide4"/></presentation:settings>',

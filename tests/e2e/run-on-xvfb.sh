@@ -50,7 +50,8 @@ convert() { # format, decks...
         --convert-to "$@" --outdir "$work" >"$work/convert.log" 2>&1 &&
         [ -s "$work/$(basename "${2%.fodp}").$1" ] || { cat "$work/convert.log" >&2; exit 1; }
 }
-convert odp "$work/deck.fodp" "$work/loop.fodp" "$work/timed-loop.fodp" "$work/macro.fodp"
+convert odp "$work/deck.fodp" "$work/loop.fodp" "$work/timed-loop.fodp" "$work/macro.fodp" \
+    "$work/wide.fodp"
 convert pptx "$work/deck.fodp" "$work/other.fodp" "$work/loop.fodp"
 convert ppt "$work/deck.fodp"
 convert ppsx "$work/deck.fodp"

@@ -3,16 +3,19 @@
 // server; what the operator sees, from the window's own boxes and the X server's pixels.
 #include "app/Startup.h"
 #include "show/frmQvr.h"
+#include "show/impress/ImpressApplication.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "XScreen.h"
 
 #include <algorithm>
+#include <csignal>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <unistd.h>
 
 using namespace e2e;
@@ -253,6 +256,40 @@ private slots:
         QVERIFY(!windowRect(title));
         click("cmdNextSlide");
         QVERIFY(m_box.texts.last().contains(QLatin1String("not running")));
+        m_box.texts.clear();
+    }
+
+    // A window manager slow to put the show on the screen: the windows go on painting, and the
+    // console, here without the show's listener, goes on asking the show where it stands.
+    void loadShowKeepsPaintingAndFollowingWhileTheShowComes() {
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        const auto beat = [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        };
+        QTimer beats;
+        beats.setInterval(5);
+        connect(&beats, &QTimer::timeout, beat);
+        show::impress::setSlideListening(false);
+        signalWindowManager(SIGSTOP);
+        QTimer::singleShot(1500, [] { signalWindowManager(SIGCONT); });
+        clock.start();
+        beats.start();
+        loadShow("deck.ppsx", "100");
+        beat();
+        beats.stop();
+        signalWindowManager(SIGCONT);
+        show::impress::setSlideListening(true);
+        qInfo("FIGURE load-show-longest-silence-ms %lld (window manager stopped for 1.5 s)",
+              longest);
+        QVERIFY2(longest <= 250, qPrintable(QString::number(longest)));
+
+        e2e::click(kCentre); // at the show window: slide 1 to 2
+        QVERIFY(shows(slideColour(2)));
+        QTRY_COMPARE_WITH_TIMEOUT(slideNum(), QStringLiteral("2"), 250);
+        expectNoMessage();
     }
 };
 

@@ -70,7 +70,7 @@ void FrmScreenTest::opensOverTheControlWindowAndComesBack() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), name);
     }
-    // Minimized by the window manager and left behind the control window, it comes back as it was.
+    // Minimized by the window manager and behind the control window, it comes back as it was.
     f.box(0)->setText("12");
     window->showMinimized();
     control.show();

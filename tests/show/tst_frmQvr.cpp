@@ -84,14 +84,13 @@ struct Qvr : platform::FilePrompt, platform::Clock {
                 return false;
         return true;
     }
-    // One press of Load Show, choosing fileName, with interval typed into Text1.
     void loadShow(const QString& fileName = QStringLiteral("/shows/first.ppt"),
                   const QString& interval = QStringLiteral("10")) {
         answer = fileName;
         type("Text1", interval);
         click("cmdLoadShow");
     }
-    // The display numbers window, shown by its button, with left, top and width typed, then OK.
+    // Shown by its button, typed into and confirmed with OK.
     void confirmNumbers(const QStringList& leftTopWidth) {
         click("cmdLoadScreenNum");
         QDialog* numbers = window->frmScreen().window();
@@ -108,8 +107,9 @@ class tst_frmQvr : public QObject {
     Q_OBJECT
 private slots:
     // The display boxes are passed over while disabled; the path box joins once Load Show enabled
-    // it.
-    void layoutAndTabOrder() {
+    // it. An access key clicks its button at once. The link label is red while the pointer is on
+    // it, blue again only once it crosses the bare background; a click opens the maker's address.
+    void layoutKeysAndLinkLabel() {
         Qvr f;
         QCOMPARE(f.window->windowTitle(), QStringLiteral("Quenvar-Dual Monitor"));
         QCOMPARE(f.window->size(), QSize(282, 229));
@@ -140,15 +140,8 @@ private slots:
         QCOMPARE(cycle(), order + QStringList{"cmdGoto"});
         f.loadShow();
         QCOMPARE(cycle(), order + QStringList{"txtLoadShow"});
-    }
 
-    // An access key clicks its button at once. The link label is red while the pointer is on it,
-    // blue again only once it crosses the bare background; a click opens the maker's address.
-    void accessKeysAndLinkLabel() {
-        Qvr f;
-        f.window->show();
-        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
-        f.answer = QStringLiteral("/shows/first.ppt");
+        f.office.take();
         f.type("txtGotoSlide", QStringLiteral("3"));
         for (const auto& [key, call] : {std::pair{Qt::Key_L, "Open /shows/first.ppt"},
                                         {Qt::Key_N, "Next"},

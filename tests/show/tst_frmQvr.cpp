@@ -39,9 +39,7 @@ struct Qvr : platform::FilePrompt, platform::Clock {
         seams.filePrompt = this;
         seams.messageBox = &messages;
         seams.forms = &forms;
-        seams.makeTopmost = [this](QWidget* w) {
-            log(w->isVisible() ? "topmost shown" : "topmost");
-        };
+        seams.makeTopmost = [this](QWidget*) { log("topmost"); };
         seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
         seams.clock = this;
         seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));
@@ -188,7 +186,7 @@ private slots:
         QVERIFY(f.office.decks[0]->running);
     }
 
-    // Made topmost while hidden, the program is readied as the dialog opens; the show runs before
+    // Made topmost first, the program is readied as the dialog opens; the show runs before
     // it is placed, by the default numbers until others are confirmed with OK; the boxes show the
     // first slide and the total.
     void loadShowRunsPlacesAndFillsTheBoxes() {

@@ -91,6 +91,8 @@ private slots:
         QCOMPARE(after(0ms), 1);
         // A new interval, or the same one set again by a second Load Show, restarts the count.
         clock.at += 3s;
+        timer.setInterval(5.0f);
+        QCOMPARE(after(4999ms), 1);
         timer.setInterval(2.0f);
         QCOMPARE(after(1999ms), 1);
         // A modal box held the loop for 11 s: one tick for the five that were due, and the next

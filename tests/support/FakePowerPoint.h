@@ -1,9 +1,8 @@
 // A stand-in presentation program for the control window's tests. Every object it hands out writes
 // the calls that change something, and each read of the slide in view, into one log, in order
-// ("CreateObject Powerpoint.Application", "Open /a.ppt", "Left 769", "Next", "Slide", ...), and any
-// of them can be made to fail the next time it is made.
-// Its shows behave like a simple real one: Next past the last slide ends the show, after which no
-// slide is in view.
+// ("CreateObject Powerpoint.Application", "Open /a.ppt", "Left 769", "Next", "Slide", ...); any
+// of them can be made to fail the next time it is made. Next past the last slide ends the show, as
+// in a real one; then no slide is in view.
 #pragma once
 
 #include "show/PowerPoint.h"
@@ -17,10 +16,13 @@ namespace fake {
 
 inline const QString kProgramName = QStringLiteral("Fake Impress");
 
-class Office;
+// A shared_ptr to an object the office owns.
+template <typename T> std::shared_ptr<T> unowned(T* object) {
+    return std::shared_ptr<T>(std::shared_ptr<void>(), object);
+}
 
-// One opened presentation: its settings, its show window and view, its slides, and the slide
-// last asked for (by Item or Slide).
+// One opened presentation: its settings, show window and view, its slides, and the slide last
+// asked for (by Item or Slide).
 class Deck final : public show::PpPresentation,
                    public show::PpSlideShowSettings,
                    public show::PpSlideShowWindow,
@@ -29,8 +31,9 @@ class Deck final : public show::PpPresentation,
                    public show::PpSlide,
                    public std::enable_shared_from_this<Deck> {
 public:
-    Deck(Office& office, std::shared_ptr<show::PpApplication> application, int32_t slides)
-        : slideCount(slides), m_office(office), m_application(std::move(application)) {}
+    using Log = std::function<void(const QString&)>;
+    Deck(Log log, std::shared_ptr<show::PpApplication> application, int32_t slides)
+        : slideCount(slides), m_enter(std::move(log)), m_application(std::move(application)) {}
     int32_t slideCount;
     int32_t current = 1;
     bool running = false;
@@ -39,7 +42,7 @@ public:
 
     std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override { return self(); }
     std::shared_ptr<show::PpSlideShowWindow> Run() override {
-        enter(QStringLiteral("Run"));
+        m_enter(QStringLiteral("Run"));
         running = true;
         return self();
     }
@@ -52,44 +55,43 @@ public:
     std::shared_ptr<show::PpSlides> Slides() override { return self(); }
 
     float Left() override { return 0; }
-    void setLeft(float points) override { enter(QStringLiteral("Left %1").arg(points)); }
+    void setLeft(float points) override { m_enter(QStringLiteral("Left %1").arg(points)); }
     float Top() override { return 0; }
-    void setTop(float points) override { enter(QStringLiteral("Top %1").arg(points)); }
+    void setTop(float points) override { m_enter(QStringLiteral("Top %1").arg(points)); }
     float Width() override { return 0; }
-    void setWidth(float points) override { enter(QStringLiteral("Width %1").arg(points)); }
-    void Activate() override { enter(QStringLiteral("Activate")); }
+    void setWidth(float points) override { m_enter(QStringLiteral("Width %1").arg(points)); }
+    void Activate() override { m_enter(QStringLiteral("Activate")); }
     std::shared_ptr<show::PpSlideShowView> View() override { return self(); }
 
     void Next() override {
-        enter(QStringLiteral("Next"));
+        m_enter(QStringLiteral("Next"));
         ended = current == slideCount;
         current += ended ? 0 : 1;
     }
     void Previous() override {
-        enter(QStringLiteral("Previous"));
+        m_enter(QStringLiteral("Previous"));
         if (!std::exchange(ended, false) && current > 1)
             --current;
     }
     void GotoSlide(int32_t index, bool reset) override {
-        enter(QStringLiteral("GotoSlide %1 %2").arg(index).arg(reset ? "reset" : ""));
+        m_enter(QStringLiteral("GotoSlide %1 %2").arg(index).arg(reset ? "reset" : ""));
         if (index < 1 || index > slideCount)
             throw platform::Failure(kProgramName, QStringLiteral("no slide %1").arg(index));
         current = index;
         ended = false;
     }
     std::shared_ptr<show::PpSlide> Slide() override {
-        enter(QStringLiteral("Slide"));
+        m_enter(QStringLiteral("Slide"));
         if (ended)
             throw platform::Failure(kProgramName, QStringLiteral("no slide is currently in view"));
-        m_askedFor = current;
-        return self();
+        return Item(int16_t(current));
     }
     show::PpSlideShowState State() override {
-        enter(QStringLiteral("State"));
+        m_enter(QStringLiteral("State"));
         return state;
     }
     void setState(show::PpSlideShowState to) override {
-        enter(QStringLiteral("State %1").arg(to));
+        m_enter(QStringLiteral("State %1").arg(to));
         state = to;
     }
     std::shared_ptr<show::PpSlide> Item(int16_t index) override {
@@ -101,8 +103,7 @@ public:
 
 private:
     std::shared_ptr<Deck> self() { return shared_from_this(); }
-    void enter(const QString& entry);
-    Office& m_office;
+    Log m_enter;
     std::shared_ptr<show::PpApplication> m_application;
     int32_t m_askedFor = 0;
 };
@@ -136,7 +137,7 @@ public:
     show::PpApplicationFactory factory() {
         return [this](const QString& progId) {
             enter(QStringLiteral("CreateObject ") + progId);
-            return std::shared_ptr<show::PpApplication>(std::shared_ptr<void>(), this);
+            return unowned<show::PpApplication>(this);
         };
     }
 
@@ -144,25 +145,20 @@ public:
     void setVisible(bool visible) override {
         enter(QStringLiteral("Visible %1").arg(visible ? "true" : "false"));
     }
-    std::shared_ptr<show::PpPresentations> Presentations() override {
-        return std::shared_ptr<show::PpPresentations>(std::shared_ptr<void>(), this);
-    }
+    std::shared_ptr<show::PpPresentations> Presentations() override { return unowned(this); }
     std::shared_ptr<show::PpPresentation> ActivePresentation() override { return decks.back(); }
     void setSlideShowNextSlide(std::function<void()> handler) override {
         slideChanged = std::move(handler);
     }
     std::shared_ptr<show::PpPresentation> Open(const QString& fileName) override {
         enter(QStringLiteral("Open ") + fileName);
-        auto application = std::shared_ptr<show::PpApplication>(std::shared_ptr<void>(), this);
-        return decks.emplace_back(std::make_shared<Deck>(*this, application, slideCountOfNextDeck));
+        return decks.emplace_back(
+            std::make_shared<Deck>([this](const QString& entry) { enter(entry); },
+                                   unowned<show::PpApplication>(this), slideCountOfNextDeck));
     }
 
 private:
     QStringList m_failures;
 };
-
-inline void Deck::enter(const QString& entry) {
-    m_office.enter(entry);
-}
 
 } // namespace fake

@@ -5,7 +5,6 @@
 
 #include "platform/MessageBox.h"
 
-#include <algorithm>
 #include <functional>
 #include <QStringList>
 
@@ -13,7 +12,7 @@ class RecordingMessageBox final : public platform::MessageBox {
 public:
     void show(const QString& text) override {
         texts.append(text);
-        deepest = std::max(deepest, ++m_open);
+        ++m_open;
         if (whileOpen)
             whileOpen();
         --m_open;
@@ -21,7 +20,6 @@ public:
     bool isOpen() const override { return m_open > 0; }
 
     QStringList texts;
-    int deepest = 0; // the most boxes open at one time
     std::function<void()> whileOpen;
 
 private:

@@ -68,6 +68,8 @@ if [ "$mode" = start ]; then
         # The office's own show, cold.
         profile=$work/soffice-$round
         seed_profile "$profile"
+        # A deck whose office was killed keeps its lock file, over which soffice asks first.
+        rm -f "$work"/.~lock.*
         t0=$(now_ms)
         soffice "-env:UserInstallation=file://$profile" --norestore --nologo --show "$work/deck.pptx" \
             >/dev/null 2>&1 &

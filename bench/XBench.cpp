@@ -382,18 +382,38 @@ int runSoak(const std::map<std::string, std::string>& given) {
     return 0;
 }
 
+// Waits until the pixel at --x, --y has (or, with --not 1, leaves) the colour --rgb (RRGGBB), at
+// most --seconds; prints the milliseconds it took. The unattended benchmark's eye on the screen.
+int runWait(const std::map<std::string, std::string>& given) {
+    XClient x;
+    const int px = std::stoi(need(given, "x")), py = std::stoi(need(given, "y"));
+    const Rgb colour = Rgb(std::stoul(need(given, "rgb"), nullptr, 16));
+    const bool leave = given.count("not") && given.at("not") == "1";
+    const auto start = Clock::now();
+    const auto limit = start + std::chrono::seconds(std::stoi(need(given, "seconds")));
+    while (sameColour(x.pixel(px, py), colour) == leave) {
+        if (Clock::now() > limit)
+            return 1;
+        std::this_thread::sleep_for(5ms);
+    }
+    std::printf("%.0f\n", Ms(Clock::now() - start).count());
+    return 0;
+}
+
 } // namespace
 } // namespace bench
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode != "show" && mode != "soak") {
-        std::fprintf(stderr, "usage: quenvar_xbench show|soak --option value ...\n"
+    if (mode != "show" && mode != "soak" && mode != "wait") {
+        std::fprintf(stderr, "usage: quenvar_xbench show|soak|wait --option value ...\n"
                              "(see the top of bench/XBench.cpp; run by bench/kiosk-bench.sh)\n");
         return mode == "--help" ? 0 : 2;
     }
     try {
         const auto given = bench::options(argc, argv, 2);
+        if (mode == "wait")
+            return bench::runWait(given);
         return mode == "show" ? bench::runShow(given) : bench::runSoak(given);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quenvar_xbench: %s\n", error.what());

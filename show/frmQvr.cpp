@@ -7,6 +7,7 @@
 #include "platform/WrappingButton.h"
 #include "show/Clicker.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -249,6 +250,8 @@ void frmQvr::report(const Failure& failure, bool fromTimer) {
     // each opened while the one before still waits, would nest without bound. One is enough.
     if (fromTimer && m_seams.messageBox->isOpen())
         return;
+    if (fromTimer && m_tickFailure)
+        return m_tickFailure(failure);
     m_seams.messageBox->show(failure.message());
 }
 
@@ -316,6 +319,62 @@ void frmQvr::cmdLoadShow_Click() {
         m_tickDue = false;
         m_timer.restart();
     }
+}
+
+void frmQvr::loadShowFile(const QString& fileName, std::optional<Placement> place,
+                          std::optional<float> interval, int32_t startSlide) {
+    txtLoadShow->setEnabled(true);
+    txtLoadShow->setText(fileName);
+    {
+        Waiting waiting(*this, true);
+        ppApp = m_seams.createObject(kPowerPointProgId);
+        ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
+            if (window)
+                window->SlideShowNextSlide();
+        });
+        ppApp->setVisible(true);
+        ppPres1 = ppApp->Presentations()->Open(fileName);
+        ppPres1->SlideShowSettings()->Run();
+
+        const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
+        if (!place && frmScreen().intDisplaySet == 1)
+            place = Placement{float(frmScreen().intLeft), float(frmScreen().intTop),
+                              float(frmScreen().intWidth)};
+        const Placement where = place.value_or(Placement{kDefaultLeft, kDefaultTop, kDefaultWidth});
+        window->setLeft(where.left);
+        window->setTop(where.top);
+        window->setWidth(where.width);
+        const int32_t count = ppPres1->Slides()->Count();
+        const int32_t slide = std::clamp(startSlide, 1, std::max(count, 1));
+        if (slide > 1)
+            window->View()->GotoSlide(slide, true);
+        writeNumber(txtSlideNum, slide);
+        writeNumber(txtTotalslides, count);
+    }
+    if (interval) {
+        Text1->setText(QString::number(*interval));
+        m_timer.setEnabled(true);
+        m_timer.setInterval(*interval);
+    }
+}
+
+std::optional<bool> frmQvr::showRunning() {
+    if (m_waiting || !ppPres1)
+        return std::nullopt;
+    try {
+        ppPres1->SlideShowWindow();
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
+int32_t frmQvr::slideInView() const {
+    return txtSlideNum->text().toInt();
+}
+
+int32_t frmQvr::slideCount() const {
+    return txtTotalslides->text().toInt();
 }
 
 void frmQvr::nextOrPrevious(bool next, bool fromTimer) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QUrl>
 #include <QWidget>
 
@@ -70,6 +71,32 @@ public:
     // in that colour already. The clicker's b and w keys.
     void blankOrShow(PpSlideShowState colour);
 
+    // For a show started without the operator (the command line, its supervisor).
+    // Where such a show goes, in points, as the display numbers say it.
+    struct Placement {
+        float left = 0;
+        float top = 0;
+        float width = 0;
+    };
+    // Loads fileName as Load Show does, without the dialog and without a message box: the show
+    // placed at place, else by the display numbers; moved on to startSlide when that is past the
+    // first; the timer switched on with interval when there is one, else left as it is. Throws
+    // platform::Failure.
+    void loadShowFile(const QString& fileName, std::optional<Placement> place,
+                      std::optional<float> interval, int32_t startSlide = 1);
+    // Whether the show loaded last runs, as far as the presentation program has told, without
+    // waiting for it; empty while a handler waits for the program or no show was loaded.
+    std::optional<bool> showRunning();
+    // A handler waits for the presentation program: nothing else may call it now.
+    bool busy() const { return m_waiting; }
+    // The slide number and the slide count the console shows, 0 where it shows none.
+    int32_t slideInView() const;
+    int32_t slideCount() const;
+    // When set, a tick's failure goes to handler instead of a message box.
+    void setTickFailureHandler(std::function<void(const platform::Failure&)> handler) {
+        m_tickFailure = std::move(handler);
+    }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,6 +133,7 @@ private:
     bool m_followDue = false;
     // The projector shows black or white instead of the slide; ticks pass it by.
     bool m_projectorBlank = false;
+    std::function<void(const platform::Failure&)> m_tickFailure;
 
     QLineEdit* txtLoadShow = nullptr;
     QPushButton* cmdGoto = nullptr;

@@ -60,6 +60,31 @@ entry=$root/usr/share/applications/quenvar.desktop
 check "the menu entry" desktop-file-validate "$entry"
 check "no icon for the menu entry" \
     compgen -G "$root/usr/share/icons/hicolor/*/apps/$(sed -n 's/^Icon=//p' "$entry").*" >/dev/null
+# A file manager opens every format Load Show offers with Quenvar.
+for type in application/vnd.ms-powerpoint \
+    application/vnd.openxmlformats-officedocument.presentationml.presentation \
+    application/vnd.openxmlformats-officedocument.presentationml.slideshow \
+    application/vnd.oasis.opendocument.presentation; do
+    check "the menu entry does not open $type" grep -q "^MimeType=.*$type;" "$entry"
+done
+check "the menu entry passes no file" grep -qx 'Exec=quenvar %f' "$entry"
+
+# The kiosk's user unit: valid, restarting Quenvar when it ends abnormally, enabled by nobody. It
+# is verified as a user's manager would load it, with the program where the package unpacked it.
+unit=$root/usr/lib/systemd/user/quenvar.service
+sed "s|/usr/bin/quenvar|$root/usr/bin/quenvar|" "$unit" >"$scratch/quenvar.service"
+mkdir -p -m 700 "$scratch/runtime"
+# systemd ignores a line it cannot read, with a warning and status 0: any output is a failure.
+verify_unit() {
+    local said
+    said=$(XDG_RUNTIME_DIR="$scratch/runtime" systemd-analyze --user --man=no verify "$1" 2>&1) &&
+        [ -z "$said" ] || { echo "$said" >&2; return 1; }
+}
+check "the user unit does not verify" verify_unit "$scratch/quenvar.service"
+check "the user unit does not restart Quenvar on failure" grep -qx 'Restart=on-failure' "$unit"
+check "the package enables the user unit" \
+    test -z "$(find "$root" -name '*.wants' -o -name '*.requires' | head -n1)"
+
 check "the sample is not a presentation in the folder the dialog offers" \
     grep -q 'PowerPoint 2007+' <(file -b "$root/usr/share/quenvar/examples/quenvar-sample.pptx")
 # The program finds the sample from its own folder, in the build tree as installed; the build
@@ -71,7 +96,8 @@ check "the build folder in the program" \
     "$root/usr/bin/quenvar"
 
 # Started the way the menu entry starts it, from the unpacked package.
-read -ra command < <(sed -n 's/^Exec=//p' "$entry")
+# A launcher given no file drops the %f.
+read -ra command < <(sed -n 's/^Exec=//p' "$entry" | sed 's/ %[fFuU]//')
 check "the installed program shows no window" env HOME="$scratch/home" QT_QPA_PLATFORM=xcb \
     PATH="$root/usr/bin:$PATH" timeout 60 xvfb-run -a -s "-screen 0 2048x768x24" \
     bash "$0" --window-shown "$scratch" "${command[@]}"

@@ -1,0 +1,99 @@
+// The keeper of a show started with a deck, over the fake presentation program: the show comes
+// back on the slide it was on, with its timer and without a message box, when the office ends or
+// the show's window closes mid-deck; a show closed on its last slide has ended as it was made to;
+// three failed attempts within a minute give one message box and no further attempt.
+#include "app/ShowKeeper.h"
+#include "tests/show/QvrFixture.h"
+
+#include <QTemporaryFile>
+#include <QTest>
+
+class tst_ShowKeeper : public QObject {
+    Q_OBJECT
+private slots:
+    void bringsTheShowBackWhereItWas();
+    void givesUpAfterThreeFailedAttempts();
+};
+
+namespace {
+
+struct Kept {
+    QvrFixture f;
+    QTemporaryFile deck;
+    bool officeAlive = true;
+    int officeEnded = 0;
+    QStringList lines;
+    std::function<void(const QString&)> onLine;
+    std::unique_ptr<app::ShowKeeper> keeper;
+
+    Kept() {
+        deck.open();
+        app::ShowKeeper::Seams seams;
+        seams.officeRunning = [this] { return officeAlive; };
+        seams.endOffice = [this] {
+            ++officeEnded;
+            officeAlive = true;
+        };
+        seams.displays = [] { return QList<QRect>{{0, 0, 2048, 768}}; };
+        // Every slide looks the same here: one brought back is drawn at once.
+        seams.pixel = [](QPoint) { return QColor(Qt::red); };
+        seams.messageBox = &f.messages;
+        seams.log = [this](const QString& line) {
+            lines << line;
+            if (onLine)
+                onLine(line);
+        };
+        keeper = std::make_unique<app::ShowKeeper>(*f.window, std::move(seams));
+        app::StartRequest request;
+        request.file = deck.fileName();
+        request.timer = 5;
+        keeper->start(request);
+    }
+    int opens() const { return int(f.office.calls.filter(QStringLiteral("Open ")).size()); }
+};
+
+} // namespace
+
+void tst_ShowKeeper::bringsTheShowBackWhereItWas() {
+    Kept k;
+    QCOMPARE(k.f.office.decks.size(), size_t(1));
+    k.f.office.showMovesTo(3);
+    QTest::qWait(600); // the keeper looks at the show
+    k.officeAlive = false;
+    QTRY_COMPARE(k.f.office.decks.size(), size_t(2));
+    QCOMPARE(k.f.office.decks.back()->current, 3);
+    QCOMPARE(k.f.text("txtSlideNum"), QStringLiteral("3"));
+    QVERIFY(k.f.window->LongTimer1().Enabled());
+    QCOMPARE(k.f.window->LongTimer1().interval(), 5.0f);
+    QCOMPARE(k.officeEnded, 1);
+
+    k.f.office.decks.back()->running = false;
+    QTRY_COMPARE(k.f.office.decks.size(), size_t(3));
+    QCOMPARE(k.f.office.decks.back()->current, 3);
+
+    k.f.office.showMovesTo(5);
+    k.f.office.decks.back()->running = false;
+    QTest::qWait(1000);
+    QCOMPARE(k.f.office.decks.size(), size_t(3));
+    QVERIFY2(k.f.messages.texts.isEmpty(), qPrintable(k.f.messages.texts.join('\n')));
+}
+
+void tst_ShowKeeper::givesUpAfterThreeFailedAttempts() {
+    Kept k;
+    k.onLine = [&](const QString& line) {
+        if (line.startsWith(QLatin1String("bringing the show back failed")))
+            k.f.office.failNext(QStringLiteral("Open"));
+    };
+    k.f.office.failNext(QStringLiteral("Open"));
+    k.officeAlive = false;
+    QTRY_COMPARE_WITH_TIMEOUT(k.f.messages.texts.size(), 1, 10'000);
+    QVERIFY(k.f.messages.texts.first().contains(QLatin1String("3 attempts failed")));
+    QCOMPARE(k.opens(), 4); // the start and three attempts
+    k.officeAlive = false;
+    QTest::qWait(2500);
+    QCOMPARE(k.opens(), 4);
+    QCOMPARE(k.f.messages.texts.size(), 1);
+}
+
+QTEST_MAIN(tst_ShowKeeper)
+#include "tst_ShowKeeper.moc"

@@ -385,13 +385,12 @@ int runSoak(const std::map<std::string, std::string>& given) {
 // Waits until the pixel at --x, --y has (or, with --not 1, leaves) the colour --rgb (RRGGBB), at
 // most --seconds; prints the milliseconds it took. The unattended benchmark's eye on the screen.
 int runWait(const std::map<std::string, std::string>& given) {
-    XClient x;
-    const int px = std::stoi(need(given, "x")), py = std::stoi(need(given, "y"));
-    const Rgb colour = Rgb(std::stoul(need(given, "rgb"), nullptr, 16));
+    const QPoint point(std::stoi(need(given, "x")), std::stoi(need(given, "y")));
+    const QColor colour(QRgb(std::stoul(need(given, "rgb"), nullptr, 16)));
     const bool leave = given.count("not") && given.at("not") == "1";
     const auto start = Clock::now();
     const auto limit = start + std::chrono::seconds(std::stoi(need(given, "seconds")));
-    while (sameColour(x.pixel(px, py), colour) == leave) {
+    while (sameColour(pixelAt(point), colour) == leave) {
         if (Clock::now() > limit)
             return 1;
         std::this_thread::sleep_for(5ms);

@@ -3,7 +3,7 @@
 // the show's window closes mid-deck; a show closed on its last slide has ended as it was made to;
 // three failed attempts within a minute give one message box and no further attempt.
 #include "app/ShowKeeper.h"
-#include "tests/show/QvrFixture.h"
+#include "tests/support/Qvr.h"
 
 #include <QTemporaryFile>
 #include <QTest>
@@ -18,7 +18,7 @@ private slots:
 namespace {
 
 struct Kept {
-    QvrFixture f;
+    Qvr f;
     QTemporaryFile deck;
     bool officeAlive = true;
     int officeEnded = 0;

@@ -259,9 +259,9 @@ void frmQvr::cmdLoadShow_Click() {
     // Ticks wait while the operator chooses a file, too: a box a tick opened would land over the
     // dialog and take the keys typed into it.
     Waiting waiting(*this);
-    bool newShow = false;
+    const std::shared_ptr<PpPresentation> before = ppPres1;
     trap(
-        [this, &newShow] {
+        [this] {
             const bool pathShown = txtLoadShow->isEnabled();
             txtLoadShow->setEnabled(true);
             if (m_seams.prepareProgram)
@@ -272,36 +272,7 @@ void frmQvr::cmdLoadShow_Click() {
                 return;
             }
             txtLoadShow->setText(m_dialog.FileName());
-            {
-                Waiting busy(*this, true);
-                ppApp = m_seams.createObject(kPowerPointProgId);
-                ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
-                    if (window)
-                        window->SlideShowNextSlide();
-                });
-                ppApp->setVisible(true);
-                ppPres1 = ppApp->Presentations()->Open(txtLoadShow->text());
-                newShow = true;
-                ppPres1->SlideShowSettings()->Run();
-
-                const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
-                display::frmScreen& screen = frmScreen();
-                if (screen.intDisplaySet == 1) {
-                    window->setLeft(static_cast<float>(screen.intLeft));
-                    window->setTop(static_cast<float>(screen.intTop));
-                    window->setWidth(static_cast<float>(screen.intWidth));
-                } else {
-                    window->setLeft(kDefaultLeft);
-                    window->setTop(kDefaultTop);
-                    window->setWidth(kDefaultWidth);
-                }
-
-                writeNumber(
-                    txtSlideNum,
-                    ppPres1->Application()->ActivePresentation()->Slides()->Item(1)->SlideIndex());
-                writeNumber(txtTotalslides,
-                            ppPres1->Application()->ActivePresentation()->Slides()->Count());
-            }
+            openAndRun(std::nullopt);
             m_timer.setEnabled(true);
             m_timer.setInterval(platform::toSingle(Text1->text()));
         },
@@ -313,49 +284,63 @@ void frmQvr::cmdLoadShow_Click() {
             else
                 report(failure);
         });
-    if (newShow) {
-        // A new show starts on its first slide and stays there a whole interval: a tick held
-        // while it loaded was meant for the show before.
-        m_tickDue = false;
-        m_timer.restart();
+    if (ppPres1 != before)
+        newShowStarted();
+}
+
+// A new show starts on its first slide and stays there a whole interval: a tick held while it
+// loaded was meant for the show before.
+void frmQvr::newShowStarted() {
+    m_tickDue = false;
+    m_timer.restart();
+}
+
+// The steps of Load Show from a new application to the filled boxes, for the file txtLoadShow
+// names: the show placed at place, else by the display numbers, else at the defaults.
+void frmQvr::openAndRun(std::optional<Placement> place) {
+    Waiting busy(*this, true);
+    ppApp = m_seams.createObject(kPowerPointProgId);
+    ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
+        if (window)
+            window->SlideShowNextSlide();
+    });
+    ppApp->setVisible(true);
+    ppPres1 = ppApp->Presentations()->Open(txtLoadShow->text());
+    ppPres1->SlideShowSettings()->Run();
+
+    const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
+    if (!place) {
+        const display::frmScreen& screen = frmScreen();
+        place = screen.intDisplaySet == 1
+                    ? Placement{float(screen.intLeft), float(screen.intTop), float(screen.intWidth)}
+                    : Placement{kDefaultLeft, kDefaultTop, kDefaultWidth};
     }
+    window->setLeft(place->left);
+    window->setTop(place->top);
+    window->setWidth(place->width);
+
+    writeNumber(txtSlideNum,
+                ppPres1->Application()->ActivePresentation()->Slides()->Item(1)->SlideIndex());
+    writeNumber(txtTotalslides, ppPres1->Application()->ActivePresentation()->Slides()->Count());
 }
 
 void frmQvr::loadShowFile(const QString& fileName, std::optional<Placement> place,
                           std::optional<float> interval, int32_t startSlide) {
+    Waiting waiting(*this, true);
     txtLoadShow->setEnabled(true);
     txtLoadShow->setText(fileName);
-    {
-        Waiting waiting(*this, true);
-        ppApp = m_seams.createObject(kPowerPointProgId);
-        ppApp->setSlideShowNextSlide([window = QPointer<frmQvr>(this)] {
-            if (window)
-                window->SlideShowNextSlide();
-        });
-        ppApp->setVisible(true);
-        ppPres1 = ppApp->Presentations()->Open(fileName);
-        ppPres1->SlideShowSettings()->Run();
-
-        const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
-        if (!place && frmScreen().intDisplaySet == 1)
-            place = Placement{float(frmScreen().intLeft), float(frmScreen().intTop),
-                              float(frmScreen().intWidth)};
-        const Placement where = place.value_or(Placement{kDefaultLeft, kDefaultTop, kDefaultWidth});
-        window->setLeft(where.left);
-        window->setTop(where.top);
-        window->setWidth(where.width);
-        const int32_t count = ppPres1->Slides()->Count();
-        const int32_t slide = std::clamp(startSlide, 1, std::max(count, 1));
-        if (slide > 1)
-            window->View()->GotoSlide(slide, true);
+    openAndRun(place);
+    if (startSlide > 1) {
+        const int32_t slide = std::min(startSlide, slideCount());
+        ppPres1->SlideShowWindow()->View()->GotoSlide(slide, true);
         writeNumber(txtSlideNum, slide);
-        writeNumber(txtTotalslides, count);
     }
     if (interval) {
         Text1->setText(QString::number(*interval));
         m_timer.setEnabled(true);
         m_timer.setInterval(*interval);
     }
+    newShowStarted();
 }
 
 std::optional<bool> frmQvr::showRunning() {

@@ -107,6 +107,8 @@ private:
     void LongTimer1_Timer();
     void SlideShowNextSlide();
     void waitingEnds();
+    void openAndRun(std::optional<Placement> place);
+    void newShowStarted();
     void nextOrPrevious(bool next, bool fromTimer);
     void Form_Unload();
     void makeControls();

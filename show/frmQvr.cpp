@@ -256,36 +256,41 @@ void frmQvr::report(const Failure& failure, bool fromTimer) {
 }
 
 void frmQvr::cmdLoadShow_Click() {
-    // Ticks wait while the operator chooses a file, too: a box a tick opened would land over the
-    // dialog and take the keys typed into it.
-    Waiting waiting(*this);
     const std::shared_ptr<PpPresentation> before = ppPres1;
-    trap(
-        [this] {
-            const bool pathShown = txtLoadShow->isEnabled();
-            txtLoadShow->setEnabled(true);
-            if (m_seams.prepareProgram)
-                m_seams.prepareProgram();
-            if (!m_dialog.ShowOpen(this)) {
-                // Cancelled: nothing is loaded and nothing said.
-                txtLoadShow->setEnabled(pathShown);
-                return;
-            }
-            txtLoadShow->setText(m_dialog.FileName());
-            openAndRun(std::nullopt);
-            m_timer.setEnabled(true);
-            m_timer.setInterval(platform::toSingle(Text1->text()));
-        },
-        [this](const Failure& failure) {
-            // Only a missing interval asks for one (Text1 is the one text converted here); any
-            // other failure says what went wrong.
-            if (failure.description() == platform::kTypeMismatch && m_timer.interval() == 0.0f)
-                m_seams.messageBox->show(kAskForInterval);
-            else
-                report(failure);
-        });
-    if (ppPres1 != before)
-        newShowStarted();
+    std::optional<Failure> failed;
+    {
+        // Ticks wait while the operator chooses a file, too: a box a tick opened would land over
+        // the dialog and take the keys typed into it.
+        Waiting waiting(*this);
+        trap(
+            [this] {
+                const bool pathShown = txtLoadShow->isEnabled();
+                txtLoadShow->setEnabled(true);
+                if (m_seams.prepareProgram)
+                    m_seams.prepareProgram();
+                if (!m_dialog.ShowOpen(this)) {
+                    // Cancelled: nothing is loaded and nothing said.
+                    txtLoadShow->setEnabled(pathShown);
+                    return;
+                }
+                txtLoadShow->setText(m_dialog.FileName());
+                openAndRun(std::nullopt);
+                m_timer.setEnabled(true);
+                m_timer.setInterval(platform::toSingle(Text1->text()));
+            },
+            [&failed](const Failure& failure) { failed = failure; });
+        if (ppPres1 != before)
+            newShowStarted();
+    }
+    // The message waits for nobody: the show it is about runs on, with its ticks.
+    if (!failed)
+        return;
+    // Only a missing interval asks for one (Text1 is the one text converted here); any other
+    // failure says what went wrong.
+    if (failed->description() == platform::kTypeMismatch && m_timer.interval() == 0.0f)
+        m_seams.messageBox->show(kAskForInterval);
+    else
+        report(*failed);
 }
 
 // A new show starts on its first slide and stays there a whole interval: a tick held while it

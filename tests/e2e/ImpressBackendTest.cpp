@@ -141,10 +141,7 @@ TEST(ImpressBackend, GoesOnAfterAnOfficeStoppedDuringRun) {
     signalOffice(SIGCONT);
     show::impress::setOfficeLimits(saved);
     // A press may fail until the late start has ended; then each does what it says.
-    QElapsedTimer clock;
-    clock.start();
-    while (fails([&] { show.view()->GotoSlide(3, true); }) && clock.elapsed() < 15000)
-        QThread::msleep(100);
+    waitUntil(15s, [&] { return !fails([&] { show.view()->GotoSlide(3, true); }); });
     expectSlide(show, 3);
     show.view()->Next();
     expectSlide(show, 4);
@@ -287,8 +284,7 @@ TEST(ImpressOffice, StartsOnlyWhereItCanOnAPipeNoOtherUserReaches) {
     const QStringList crashed = temp.entryList();
     EXPECT_FALSE(crashed.isEmpty()) << "the office keeps its temporary files elsewhere";
     signalOffice(SIGKILL);
-    for (int i = 0; i < 100 && !officePids().isEmpty(); ++i)
-        QThread::msleep(100);
+    waitUntil(10s, [] { return officePids().isEmpty(); });
 
     ASSERT_TRUE(QDir().rename(cache, cache + ".aside") && QFile(cache).open(QIODevice::WriteOnly));
     QElapsedTimer clock;
@@ -337,8 +333,7 @@ TEST(ImpressOffice, ReplacesAKilledOfficeAndQuitsWithoutAskingToSave) {
         EXPECT_TRUE(failure.description().contains(QLatin1String("has closed")));
     }
     auto officeRuns = [](bool expected) {
-        for (int i = 0; i < 150 && officePids().isEmpty() == expected; ++i)
-            QThread::msleep(100);
+        waitUntil(15s, [&] { return officePids().isEmpty() != expected; });
         return !officePids().isEmpty();
     };
     EXPECT_FALSE(officeRuns(false)) << "the office did not quit";

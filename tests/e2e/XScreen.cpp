@@ -151,10 +151,13 @@ std::optional<QRect> windowRect(const QString& part) {
     return client ? std::optional(client->rect) : std::nullopt;
 }
 
-std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted) {
+bool windowComesTo(const QString& part, const QRect& wanted) {
     std::optional<QRect> seen;
-    waitUntil(10s, [&] { return (seen = windowRect(part)) && *seen == wanted; });
-    return seen;
+    if (waitUntil(10s, [&] { return (seen = windowRect(part)) && *seen == wanted; }))
+        return true;
+    const QRect r = seen.value_or(QRect());
+    qWarning("%s is at %d,%d %dx%d", qPrintable(part), r.x(), r.y(), r.width(), r.height());
+    return false;
 }
 
 std::optional<QRect> windowRect(unsigned long window) {

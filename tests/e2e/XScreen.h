@@ -59,7 +59,8 @@ struct Client {
 QList<Client> clients();
 // The rectangle of the topmost shown window whose name contains part, if any.
 std::optional<QRect> windowRect(const QString& part);
-std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted);
+// Whether that window is, or comes to be within 10 s, at the rectangle.
+bool windowComesTo(const QString& part, const QRect& wanted);
 // The rectangle of the window while it is shown.
 std::optional<QRect> windowRect(unsigned long window);
 // The topmost shown window named exactly name, if any, waiting up to timeout for one.

@@ -108,7 +108,7 @@ private slots:
                                   "Please enter timer interval before loading PPT file.")});
         m_box.texts.clear();
         QCOMPARE(find("txtTotalslides")->text(), QStringLiteral("5"));
-        QCOMPARE(waitForWindowRect(kShowTitle, kSecondDisplay), kSecondDisplay);
+        QVERIFY(windowComesTo(kShowTitle, kSecondDisplay));
         QCOMPARE(slideNum(), QStringLiteral("1"));
         QVERIFY(shows(slideColour(1)));
         // The control window has the keyboard back from the new show window.

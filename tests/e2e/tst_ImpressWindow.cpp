@@ -217,9 +217,6 @@ private slots:
         click("cmdNextSlide");
         QCOMPARE(slideNum(), QStringLiteral("3"));
         QVERIFY(shows(otherSlideColour(3)));
-        // And the first deck's show comes back in front when that deck is loaded again.
-        loadShow("deck.pptx", "100");
-        QVERIFY(shows(slideColour(1)));
     }
 
     void loopingDecksGoRoundAndTheConsoleFollows() {

@@ -334,6 +334,7 @@ TEST(ImpressOffice, ReplacesAKilledOfficeAndQuitsWithoutAskingToSave) {
         return !officePids().isEmpty();
     };
     EXPECT_FALSE(officeRuns(false)) << "the office did not quit";
+    waitUntil(5s, [] { return !OfficeProcess().running(); }); // its launcher ends a moment later
     show::impress::prepareImpress();
     EXPECT_TRUE(officeRuns(true));
     show::impress::releaseUnusedImpress();

@@ -4,7 +4,6 @@
 #include <csignal>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 #include <stdexcept>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -39,12 +38,6 @@ Window root() {
 
 Atom atom(const char* name) {
     return XInternAtom(display(), name, False);
-}
-
-template <typename Done> void poll(std::chrono::milliseconds timeout, Done done) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done() && std::chrono::steady_clock::now() < until)
-        QThread::msleep(20);
 }
 
 // The window as it is now; a window that has gone reads as not shown.
@@ -130,11 +123,11 @@ bool sameColour(const QColor& a, const QColor& b) {
 
 bool shows(const QColor& colour, QPoint point) {
     QColor seen;
-    poll(10s, [&] { return sameColour(seen = pixelAt(point), colour); });
-    if (!sameColour(seen, colour))
-        qWarning("%d,%d is %s, not %s", point.x(), point.y(), qPrintable(seen.name()),
-                 qPrintable(colour.name()));
-    return sameColour(seen, colour);
+    if (waitUntil(10s, [&] { return sameColour(seen = pixelAt(point), colour); }))
+        return true;
+    qWarning("%d,%d is %s, not %s", point.x(), point.y(), qPrintable(seen.name()),
+             qPrintable(colour.name()));
+    return false;
 }
 
 QList<Client> clients() {
@@ -158,10 +151,13 @@ std::optional<QRect> windowRect(const QString& part) {
     return client ? std::optional(client->rect) : std::nullopt;
 }
 
-std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted) {
+bool windowComesTo(const QString& part, const QRect& wanted) {
     std::optional<QRect> seen;
-    poll(10s, [&] { return (seen = windowRect(part)) && *seen == wanted; });
-    return seen;
+    if (waitUntil(10s, [&] { return (seen = windowRect(part)) && *seen == wanted; }))
+        return true;
+    const QRect r = seen.value_or(QRect());
+    qWarning("%s is at %d,%d %dx%d", qPrintable(part), r.x(), r.y(), r.width(), r.height());
+    return false;
 }
 
 std::optional<QRect> windowRect(unsigned long window) {
@@ -171,7 +167,7 @@ std::optional<QRect> windowRect(unsigned long window) {
 
 std::optional<Client> waitForClient(const QString& name, std::chrono::milliseconds timeout) {
     std::optional<Client> seen;
-    poll(timeout, [&] {
+    waitUntil(timeout, [&] {
         return (seen = topmost([&](const Client& client) { return client.name == name; }))
             .has_value();
     });
@@ -215,8 +211,7 @@ bool activate(unsigned long window, std::chrono::milliseconds timeout) {
         }
         return false;
     };
-    poll(timeout, focused);
-    return focused();
+    return waitUntil(timeout, focused);
 }
 
 void pressKey(const char* name, bool alt) {
@@ -292,10 +287,6 @@ QList<unsigned long> pingAnswers() {
     return result;
 }
 
-QList<qint64> officePids() {
-    return officePids(qgetenv("QUENVAR_E2E_DIR"));
-}
-
 QList<qint64> officePids(const QByteArray& folder) {
     QList<qint64> result;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -316,15 +307,8 @@ void signalOffice(int signal) {
 }
 
 void signalWindowManager(int signal) {
-    const QByteArray ours = "DISPLAY=" + qgetenv("DISPLAY") + '\0';
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile command(QStringLiteral("/proc/%1/comm").arg(entry));
-        QFile environment(QStringLiteral("/proc/%1/environ").arg(entry));
-        if (entry.toLongLong() > 0 && command.open(QIODevice::ReadOnly) &&
-            command.readAll().trimmed() == "openbox" && environment.open(QIODevice::ReadOnly) &&
-            ('\0' + environment.readAll()).contains('\0' + ours))
-            ::kill(static_cast<pid_t>(entry.toLongLong()), signal);
-    }
+    if (const int pid = qEnvironmentVariableIntValue("QUENVAR_E2E_WM_PID"); pid > 0)
+        ::kill(pid_t(pid), signal);
 }
 
 } // namespace e2e

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QThread>
 #include <vector>
 
 namespace e2e {
@@ -25,6 +26,14 @@ const QRect kSecondDisplay(1025, 0, 1024, 768);
 const QPoint kCentre = kSecondDisplay.center();
 const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
 const QString kBackdropTitle = QStringLiteral("Quenvar backdrop");
+
+// Polls every 20 ms until done() holds or timeout has passed; whether it held.
+template <typename Done> bool waitUntil(std::chrono::milliseconds timeout, Done done) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!done() && std::chrono::steady_clock::now() < until)
+        QThread::msleep(20);
+    return done();
+}
 
 // A file in the folder run-on-xvfb.sh made for this run.
 QString deck(const QString& name);
@@ -50,7 +59,8 @@ struct Client {
 QList<Client> clients();
 // The rectangle of the topmost shown window whose name contains part, if any.
 std::optional<QRect> windowRect(const QString& part);
-std::optional<QRect> waitForWindowRect(const QString& part, const QRect& wanted);
+// Whether that window is, or comes to be within 10 s, at the rectangle.
+bool windowComesTo(const QString& part, const QRect& wanted);
 // The rectangle of the window while it is shown.
 std::optional<QRect> windowRect(unsigned long window);
 // The topmost shown window named exactly name, if any, waiting up to timeout for one.
@@ -83,8 +93,7 @@ void ping(unsigned long window, unsigned long serial);
 QList<unsigned long> pingAnswers();
 
 // soffice.bin processes started under this run's folder, or under another folder.
-QList<qint64> officePids();
-QList<qint64> officePids(const QByteArray& folder);
+QList<qint64> officePids(const QByteArray& folder = qgetenv("QUENVAR_E2E_DIR"));
 void signalOffice(int signal);
 // The window manager of this run's X server, as a pause (SIGSTOP) makes it slow.
 void signalWindowManager(int signal);

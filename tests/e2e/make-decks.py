@@ -6,10 +6,8 @@ looping with no pause; wide: two 16:9 slides in other's first colours; timed-loo
 itself, a second a slide, over its custom show of slides 1, 3 and 4; macro: deck's slides with a
 macro, run on opening, that leaves the file macro-ran in $QUENVAR_E2E_DIR.
 
-make-decks.py --damaged FOLDER: from the converted decks, those the office would ask about: garbage
-in every XML part but the two that say it is a presentation (the office aborts on it), no manifest
-(it offers to repair), a text file; copies under a name a file URL must escape and beside the lock
-file of an office that died."""
+make-decks.py --damaged FOLDER: from the converted decks, the files ImpressBackendTest.cpp shows
+the office would ask about, or fail on."""
 import random
 import shutil
 import sys

@@ -40,6 +40,7 @@ wait_for 15 test -s "$work/display" || { cat "$work/x.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 openbox --sm-disable >"$work/wm.log" 2>&1 &
 pids+=($!)
+export QUENVAR_E2E_WM_PID=$!
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 wait_for 10 wm_running || { echo "openbox did not start" >&2; cat "$work/wm.log" >&2; exit 1; }
 

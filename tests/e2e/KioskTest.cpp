@@ -59,14 +59,7 @@ void paintDesktop() {
 }
 
 bool waitForWindow(const QString& part) {
-    QElapsedTimer since;
-    since.start();
-    while (!windowRect(part)) {
-        if (since.elapsed() > 30'000)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
+    return waitUntil(std::chrono::seconds(30), [&] { return windowRect(part).has_value(); });
 }
 
 int windowsNamed(const QString& name) {
@@ -138,7 +131,7 @@ TEST(Kiosk, FillsTheDisplayItIsGiven) {
     }
     Quenvar quenvar({QStringLiteral("--display"), QStringLiteral("2"), deck("deck.ppt")}, split);
     const QRect fitted(1920, 0, 1920, 1080);
-    EXPECT_EQ(waitForWindowRect(kShowTitle, fitted), fitted);
+    EXPECT_TRUE(windowComesTo(kShowTitle, fitted));
     // The 4:3 slide in the middle, on black.
     EXPECT_TRUE(shows(slideColour(1), fitted.center()));
     EXPECT_TRUE(shows(Qt::black, {1940, 540}) && shows(Qt::black, {3820, 540}));

@@ -229,9 +229,11 @@ void ShowKeeper::backdrop() {
 }
 
 void ShowKeeper::cover(bool shown) {
+    // Made for each recovery and dropped after it: a window the size of a display keeps a buffer
+    // of as many pixels for as long as it exists, megabytes a kiosk does not need between
+    // recoveries.
     if (!shown) {
-        if (m_cover)
-            m_cover->hide();
+        m_cover.reset();
         return;
     }
     // In the window manager's layer above ordinary windows, where the office's new show window,

@@ -18,6 +18,8 @@ using platform::Failure;
 namespace {
 
 constexpr std::chrono::milliseconds kLookInterval{250};
+// How often a running show's office is asked whether it still answers.
+constexpr std::chrono::milliseconds kAskInterval{1000};
 constexpr std::chrono::milliseconds kRetryPause{2000};
 constexpr std::chrono::milliseconds kRevealInterval{20};
 // A slide that does not come back as it looked (it moves, or the office draws it otherwise) is
@@ -57,7 +59,7 @@ void ShowKeeper::start(const StartRequest& request) {
     m_watch.stop();
     m_request = request;
     m_failures.clear();
-    m_tickFailingSince.reset();
+    m_silentSince.reset();
     m_fileSince = Clock::now();
     waitForFile();
 }
@@ -89,26 +91,20 @@ void ShowKeeper::waitForFile() {
 }
 
 void ShowKeeper::load() {
-    try {
-        m_window.loadShowFile(m_request.file, m_request.place, m_request.timer);
-    } catch (const Failure& failure) {
-        // Nothing ran yet that could come back: a person must look at it.
-        log(failure.message());
-        m_seams.messageBox->show(failure.message());
-        return;
-    }
-    log(QStringLiteral("showing %1").arg(m_request.file));
-    backdrop();
-    m_window.setTickFailureHandler([this](const Failure& failure) { tickFailed(failure); });
-    m_watch.start();
+    m_shown = false;
+    m_slide = 1;
+    m_recovering = true;
+    attempt();
 }
 
 void ShowKeeper::tickFailed(const Failure& failure) {
-    if (!m_tickFailingSince) {
-        m_tickFailingSince = Clock::now();
+    // One line for each slide the ticks cannot move on from; whether the office still answers,
+    // the look asks at once.
+    if (m_window.slideInView() != m_slideAtFailure) {
         m_slideAtFailure = m_window.slideInView();
         log(QStringLiteral("a tick failed: %1").arg(failure.message()));
     }
+    m_askedAt = {};
     look();
 }
 
@@ -129,14 +125,23 @@ void ShowKeeper::look() {
         }
         return recover(QStringLiteral("the show's window has closed"));
     }
-    if (running == true) {
-        m_seenColour = m_seams.pixel(probe());
-        m_seenSlide = m_window.slideInView();
+    if (running != true)
+        return;
+    m_seenColour = m_seams.pixel(probe());
+    m_seenSlide = m_window.slideInView();
+    // A deck waiting on its end screen has no slide in view to tell of, and rightly stays there.
+    if (atEnd || Clock::now() - m_askedAt < kAskInterval)
+        return;
+    m_askedAt = Clock::now();
+    if (m_window.showAnswers()) {
+        m_silentSince.reset();
+        return;
     }
-    if (m_tickFailingSince && m_window.slideInView() != m_slideAtFailure)
-        m_tickFailingSince.reset();
-    // A deck waiting on its end screen fails every tick too, and rightly stays there.
-    if (m_tickFailingSince && !atEnd && Clock::now() - *m_tickFailingSince >= m_seams.silence)
+    if (!m_silentSince) {
+        m_silentSince = m_askedAt;
+        log(QStringLiteral("the office does not answer"));
+    }
+    if (Clock::now() - *m_silentSince >= m_seams.silence)
         recover(
             QStringLiteral("the office has not answered for %1 seconds")
                 .arg(std::chrono::duration_cast<std::chrono::seconds>(m_seams.silence).count()));
@@ -144,7 +149,8 @@ void ShowKeeper::look() {
 
 void ShowKeeper::recover(const QString& event) {
     m_recovering = true;
-    m_tickFailingSince.reset();
+    m_silentSince.reset();
+    m_slideAtFailure = 0;
     m_slide = std::max(1, m_window.slideInView());
     log(QStringLiteral("%1; bringing %2 back on slide %3").arg(event, m_request.file).arg(m_slide));
     // Ticks against a gone show would only fail; the load switches the timer on again.
@@ -155,7 +161,10 @@ void ShowKeeper::recover(const QString& event) {
 }
 
 void ShowKeeper::attempt() {
-    m_seams.endOffice();
+    // An office that failed, or whose show went, is ended first; one that may run the shows of an
+    // earlier Quenvar is not, for the first try of a deck.
+    if (m_shown || !m_failures.empty())
+        m_seams.endOffice();
     try {
         m_window.loadShowFile(m_request.file, m_request.place, m_request.timer, m_slide);
     } catch (const Failure& failure) {
@@ -163,7 +172,10 @@ void ShowKeeper::attempt() {
         m_failures.push_back(now);
         while (now - m_failures.front() > kAttemptWindow)
             m_failures.pop_front();
-        log(QStringLiteral("bringing the show back failed: %1").arg(failure.message()));
+        log(QStringLiteral("%1 failed: %2")
+                .arg(m_shown ? QStringLiteral("bringing the show back")
+                             : QStringLiteral("starting the show"),
+                     failure.message()));
         if (int(m_failures.size()) < kAttempts) {
             QTimer::singleShot(kRetryPause, this, &ShowKeeper::attempt);
             return;
@@ -172,13 +184,23 @@ void ShowKeeper::attempt() {
         m_recovering = false;
         cover(false);
         const QString text =
-            QStringLiteral("The show could not be brought back: %1 attempts failed within a "
-                           "minute. Quenvar has stopped trying; press Load Show to start it "
-                           "again. The last failure: %2")
+            QStringLiteral("The show could not be %1: %2 attempts failed within a minute. "
+                           "Quenvar has stopped trying; press Load Show to start it again. The "
+                           "last failure: %3")
+                .arg(m_shown ? QStringLiteral("brought back") : QStringLiteral("started"))
                 .arg(kAttempts)
                 .arg(failure.message());
         log(text);
         m_seams.messageBox->show(text);
+        return;
+    }
+    if (!m_shown) {
+        m_shown = true;
+        m_recovering = false;
+        log(QStringLiteral("showing %1").arg(m_request.file));
+        backdrop();
+        m_window.setTickFailureHandler([this](const Failure& failure) { tickFailed(failure); });
+        m_watch.start();
         return;
     }
     // The show window is there but may not be drawn yet: the cover goes once the slide looks as it

@@ -1,13 +1,13 @@
 // Keeps an unattended show on the projector. Given the deck of the command line, it loads it
 // (waiting for a file that is not there yet, as a stick or a share mounted after login is not),
 // then watches: when the office has ended, when the show's window has gone though the deck had not
-// come to its end, or when the office has failed every tick for the silence limit, it ends what is
-// left of that office, starts it anew, loads the same deck, goes to the slide that was shown and
-// keeps the timer. A black window lies under the show on its display, and another covers that
-// display while the show is brought back: the audience sees black or the slide, never a desktop or
-// an editor. Each event is one line on the standard error, no message
-// box; after three failed attempts within a minute it says so once, in a box too, and leaves the
-// show to a person. Only made for a start with FILE: without one Quenvar retries nothing.
+// come to its end, or when the office has not answered for the silence limit, it ends what is left
+// of that office, starts it anew, loads the same deck, goes to the slide that was shown and keeps
+// the timer. A black window lies under the show on its display, and another covers that display
+// while the show is brought back: the audience sees black or the slide, never a desktop or an
+// editor. Each event is one line on the standard error, no message box; after three failed attempts
+// within a minute, at the start or later, it says so once, in a box too, and leaves the show to a
+// person. Only made for a start with FILE: without one Quenvar retries nothing.
 #pragma once
 
 #include "app/CommandLine.h"
@@ -84,9 +84,14 @@ private:
     int32_t m_seenSlide = 0;
     std::chrono::steady_clock::time_point m_fileSince;
     bool m_recovering = false;
+    // The deck's show has been up since the request: a failure now is brought back.
+    bool m_shown = false;
     int32_t m_slide = 1;
     std::deque<std::chrono::steady_clock::time_point> m_failures;
-    std::optional<std::chrono::steady_clock::time_point> m_tickFailingSince;
+    std::chrono::steady_clock::time_point m_askedAt;
+    // Since the first ask the office left unanswered, until one is answered.
+    std::optional<std::chrono::steady_clock::time_point> m_silentSince;
+    // The slide of the last failed tick that was told.
     int32_t m_slideAtFailure = 0;
     std::unique_ptr<QWidget> m_backdrop;
     std::unique_ptr<QWidget> m_cover;

@@ -359,6 +359,18 @@ std::optional<bool> frmQvr::showRunning() {
     }
 }
 
+bool frmQvr::showAnswers() {
+    if (m_waiting || !ppPres1)
+        return false;
+    try {
+        Waiting waiting(*this);
+        ppPres1->SlideShowWindow()->View()->Slide()->SlideIndex();
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 int32_t frmQvr::slideInView() const {
     return txtSlideNum->text().toInt();
 }

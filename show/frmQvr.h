@@ -87,6 +87,9 @@ public:
     // Whether the show loaded last runs, as far as the presentation program has told, without
     // waiting for it; empty while a handler waits for the program or no show was loaded.
     std::optional<bool> showRunning();
+    // Whether the presentation program tells which slide is in view within its time limit; false
+    // too when no slide is in view. Waits for the program as a press does.
+    bool showAnswers();
     // A handler waits for the presentation program: nothing else may call it now.
     bool busy() const { return m_waiting; }
     // The slide number and the slide count the console shows, 0 where it shows none.

@@ -2,7 +2,8 @@
 // server's pixels. A deck and a timer given at start run by themselves and come back, on the same
 // slide, when the office is killed, with black and never the desktop between; --display fills the
 // display it names; a bad option ends at once with its line; started without a deck, Quenvar
-// restarts nothing. The desktop is painted grey here, so that it can be told from black.
+// restarts nothing, until a later Quenvar hands it one, whose office is replaced once it stops
+// answering. The desktop is painted grey here, so that it can be told from black.
 #include "tests/e2e/XScreen.h"
 
 #include <csignal>
@@ -164,7 +165,7 @@ TEST(Kiosk, BadOptionsEndAtOnceWithTheirLine) {
     }
 }
 
-TEST(Kiosk, OneQuenvarAndWithoutADeckAKilledOfficeStaysGone) {
+TEST(Kiosk, OneQuenvarAndOnlyAGivenDeckIsKept) {
     const QString console = QStringLiteral("Quenvar-Dual Monitor");
     Quenvar quenvar({});
     ASSERT_TRUE(waitForWindow(console));
@@ -193,6 +194,16 @@ TEST(Kiosk, OneQuenvarAndWithoutADeckAKilledOfficeStaysGone) {
     EXPECT_EQ(handing.process().exitCode(), 0);
     EXPECT_TRUE(shows(otherSlideColour(1)));
     EXPECT_EQ(windowsNamed(console), 1);
+
+    // Kept from then on: an office that stops answering is replaced, with no tick due meanwhile.
+    QThread::sleep(2); // the load's last calls
+    const QList<qint64> stopped = officePids();
+    signalOffice(SIGSTOP);
+    EXPECT_TRUE(waitUntil(60s, [&] {
+        const QList<qint64> now = officePids();
+        return !now.isEmpty() && !now.contains(stopped.value(0));
+    })) << "the stopped office was not replaced";
+    EXPECT_TRUE(shows(otherSlideColour(1)));
 }
 
 } // namespace

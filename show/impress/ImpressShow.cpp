@@ -95,6 +95,21 @@ void nextEffect(const Deck& deck, const Reference<presentation::XSlideShowContro
         settle(deck, [&] { controller->gotoNextEffect(); });
 }
 
+// Raises the show window over the other windows of its display, its backdrop directly under it.
+// Raised, a window is uncovered anew, and the office may leave what is uncovered unpainted when
+// that comes amid a move: a show already in front is left as it is, and one that is not is waited
+// for until it is, so that the office has its repaint before the move that follows.
+void bringForward(const Deck& deck) {
+    const std::optional<bool> front = windowsystem::inFront(deck.showWindow, deck.backdrop);
+    if (front == true)
+        return;
+    windowsystem::raise(deck.showWindow, deck.backdrop);
+    if (front)
+        BoundedCall::waitFor(std::chrono::milliseconds(300), [&deck] {
+            return windowsystem::inFront(deck.showWindow, deck.backdrop) != false;
+        });
+}
+
 // A blank projector shows its slide again before a move, as any move in the show itself does.
 void showAgain(const Deck& deck, const Reference<presentation::XSlideShowController>& controller) {
     if (deck.events->blank() == ppSlideShowRunning)
@@ -220,7 +235,7 @@ public:
 
     // Forward on its display, and the keyboard stays where the operator has it: typing into the
     // control window goes on while the timer moves the show.
-    void Activate() override { windowsystem::raise(m_deck->showWindow, m_deck->backdrop); }
+    void Activate() override { bringForward(*m_deck); }
     std::shared_ptr<PpSlideShowView> View() override {
         return std::make_shared<ImpressView>(m_deck);
     }
@@ -316,14 +331,14 @@ public:
                 if (show->isRunning())
                     show->end();
                 deck.restarting();
-                deck.window->setPosSize(place.x(), place.y(), place.width(), place.height(),
-                                        awt::PosSize::POSSIZE);
-                deck.window->setVisible(true);
                 const Reference<awt::XSystemDependentWindowPeer> peer(deck.window, UNO_QUERY);
                 awt::SystemDependentXWindow handle;
                 if (peer.is() &&
                     (peer->getWindowHandle({}, lang::SystemDependent::SYSTEM_XWINDOW) >>= handle))
                     deck.showWindow = windowsystem::WindowId(handle.WindowHandle);
+                deck.window->setPosSize(place.x(), place.y(), place.width(), place.height(),
+                                        awt::PosSize::POSSIZE);
+                deck.window->setVisible(true);
                 // Around a show narrower than its display the audience sees black, not the
                 // desktop or an older show: directly under the show window, both on top.
                 windowsystem::showBackdrop(deck.backdrop, around);
@@ -369,7 +384,7 @@ public:
             BoundedCall::waitFor(kCallTimeout, [window] { return windowsystem::shown(window); });
         if (deck.operatorFocus && windowsystem::focus() != deck.operatorFocus)
             windowsystem::setFocus(deck.operatorFocus);
-        windowsystem::raise(window, deck.backdrop);
+        bringForward(deck);
         return std::make_shared<ImpressShowWindow>(m_deck);
     }
 

@@ -1,6 +1,8 @@
 #include "show/impress/WindowSystem.h"
 
+#include <algorithm>
 #include <mutex>
+#include <vector>
 #include <X11/extensions/Xinerama.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -66,6 +68,39 @@ bool managerRestacks(Display* display) {
     return result;
 }
 
+// The managed windows, bottom first; empty when the window manager keeps no such list.
+std::vector<Window> stacking(Display* display) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    std::vector<Window> result;
+    if (XGetWindowProperty(display, DefaultRootWindow(display),
+                           XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False), 0, 1 << 16,
+                           False, XA_WINDOW, &type, &format, &count, &left, &data) == Success &&
+        data && format == 32) {
+        const auto* windows = reinterpret_cast<const Window*>(data);
+        result.assign(windows, windows + count);
+    }
+    if (data)
+        XFree(data);
+    return result;
+}
+
+// The window's rectangle on the screen while it is shown, else an empty one.
+QRect shownRect(Display* display, Window window) {
+    XWindowAttributes attributes;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        attributes.map_state != IsViewable ||
+        !XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return {};
+    return {x, y, attributes.width, attributes.height};
+}
+
 } // namespace
 
 QList<QRect> displays() {
@@ -113,6 +148,24 @@ void raise(WindowId window, WindowId below) {
             raiseOne(below);
         raiseOne(window);
         return true;
+    });
+}
+
+std::optional<bool> inFront(WindowId window, WindowId below) {
+    return Connection::get().use([window, below](Display* display) -> std::optional<bool> {
+        const std::vector<Window> stack = stacking(display);
+        if (stack.empty())
+            return std::nullopt;
+        const auto at = std::find(stack.begin(), stack.end(), Window(window));
+        const QRect area = shownRect(display, Window(window));
+        if (at == stack.end() || area.isEmpty())
+            return false;
+        if (below && !shownRect(display, Window(below)).isEmpty() &&
+            (at == stack.begin() || *(at - 1) != Window(below)))
+            return false;
+        return std::none_of(at + 1, stack.end(), [&](Window above) {
+            return shownRect(display, above).intersects(area);
+        });
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
@@ -285,6 +286,17 @@ QList<unsigned long> pingAnswers() {
             result.append(static_cast<unsigned long>(event.xclient.data.l[1]));
     }
     return result;
+}
+
+int exposures(unsigned long window) {
+    static std::map<unsigned long, int> counts;
+    if (!counts.contains(window))
+        XSelectInput(display(), window, ExposureMask);
+    int& count = counts[window];
+    XSync(display(), False);
+    for (XEvent event; XCheckWindowEvent(display(), window, ExposureMask, &event);)
+        ++count;
+    return count;
 }
 
 QList<qint64> officePids(const QByteArray& folder) {

@@ -178,3 +178,5 @@ echo "FIGURE soak-message-boxes $boxes"
 echo "FIGURE soak-quenvar-memory-growth $((quenvar_last - quenvar_first)) kB (${quenvar_first} kB to ${quenvar_last} kB)"
 echo "FIGURE soak-office-memory-after-recovery worst ${worst:-?}% from its first (${office_first} kB)"
 stop_quenvar soak
+# The status says whether the show came back every time without a message box.
+[ "$back" -eq "$kills" ] && [ "$boxes" -eq 0 ]

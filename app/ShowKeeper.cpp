@@ -129,8 +129,7 @@ void ShowKeeper::look() {
         return;
     m_seenColour = m_seams.pixel(probe());
     m_seenSlide = m_window.slideInView();
-    // A deck waiting on its end screen has no slide in view to tell of, and rightly stays there.
-    if (atEnd || Clock::now() - m_askedAt < kAskInterval)
+    if (Clock::now() - m_askedAt < kAskInterval)
         return;
     m_askedAt = Clock::now();
     if (m_window.showAnswers()) {

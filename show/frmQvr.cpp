@@ -364,7 +364,7 @@ bool frmQvr::showAnswers() {
         return false;
     try {
         Waiting waiting(*this);
-        ppPres1->SlideShowWindow()->View()->Slide()->SlideIndex();
+        ppPres1->SlideShowWindow()->View()->State();
         return true;
     } catch (const Failure&) {
         return false;

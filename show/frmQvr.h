@@ -87,8 +87,8 @@ public:
     // Whether the show loaded last runs, as far as the presentation program has told, without
     // waiting for it; empty while a handler waits for the program or no show was loaded.
     std::optional<bool> showRunning();
-    // Whether the presentation program tells which slide is in view within its time limit; false
-    // too when no slide is in view. Waits for the program as a press does.
+    // Whether the presentation program tells where the show stands (on a slide, blank, at its end)
+    // within its time limit. Waits for the program as a press does.
     bool showAnswers();
     // A handler waits for the presentation program: nothing else may call it now.
     bool busy() const { return m_waiting; }

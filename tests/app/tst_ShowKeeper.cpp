@@ -80,6 +80,13 @@ void tst_ShowKeeper::bringsTheShowBackWhereItWas() {
     QTRY_COMPARE_WITH_TIMEOUT(k.f.office.decks.size(), size_t(4), 4000);
     QCOMPARE(k.f.office.decks.back()->current, 3);
 
+    // On its end screen a show still answers, though the console shows no last slide (a custom
+    // show ends early): it stays there.
+    k.f.office.decks.back()->ended = true;
+    QTest::qWait(3500); // past the silence limit, with asks every second
+    QCOMPARE(k.f.office.decks.size(), size_t(4));
+
+    k.f.office.decks.back()->ended = false;
     k.f.office.showMovesTo(5);
     k.f.office.decks.back()->running = false;
     QTest::qWait(1000);

@@ -88,6 +88,27 @@ std::vector<Window> stacking(Display* display) {
     return result;
 }
 
+// Whether the window asks to be kept above others (_NET_WM_STATE_ABOVE), as the control window
+// does: no raise of another window goes over it.
+bool keptAbove(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    bool result = false;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64,
+                           False, XA_ATOM, &type, &format, &count, &left, &data) == Success &&
+        data && format == 32) {
+        const auto* states = reinterpret_cast<const Atom*>(data);
+        result = std::find(states, states + count,
+                           XInternAtom(display, "_NET_WM_STATE_ABOVE", False)) != states + count;
+    }
+    if (data)
+        XFree(data);
+    return result;
+}
+
 // The window's rectangle on the screen while it is shown, else an empty one.
 QRect shownRect(Display* display, Window window) {
     XWindowAttributes attributes;
@@ -164,7 +185,7 @@ std::optional<bool> inFront(WindowId window, WindowId below) {
             (at == stack.begin() || *(at - 1) != Window(below)))
             return false;
         return std::none_of(at + 1, stack.end(), [&](Window above) {
-            return shownRect(display, above).intersects(area);
+            return shownRect(display, above).intersects(area) && !keptAbove(display, above);
         });
     });
 }

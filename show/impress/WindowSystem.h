@@ -28,8 +28,9 @@ QList<QRect> displays();
 void raise(WindowId window, WindowId below = 0);
 // Whether the window is on the screen now.
 bool shown(WindowId window);
-// Whether the window is in front: no shown window above it overlaps it, and below, when shown,
-// lies directly under it. Empty when the window manager keeps no stacking list.
+// Whether the window is in front: no shown window above it overlaps it, but for those kept above
+// all others, which no raise could go over, and below, when shown, lies directly under it. Empty
+// when the window manager keeps no stacking list.
 std::optional<bool> inFront(WindowId window, WindowId below = 0);
 
 // A black window of Quenvar's own, not yet on the screen: no frame, never the keyboard's, in no

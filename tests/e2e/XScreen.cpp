@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <map>
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
@@ -289,11 +288,9 @@ QList<unsigned long> pingAnswers() {
 }
 
 int exposures(unsigned long window) {
-    static std::map<unsigned long, int> counts;
-    if (!counts.contains(window))
-        XSelectInput(display(), window, ExposureMask);
-    int& count = counts[window];
+    XSelectInput(display(), window, ExposureMask);
     XSync(display(), False);
+    int count = 0;
     for (XEvent event; XCheckWindowEvent(display(), window, ExposureMask, &event);)
         ++count;
     return count;

@@ -63,9 +63,6 @@ Reference<frame::XFrame2> makeFrame(Office& office, Reference<awt::XWindow>* win
     descriptor.Bounds = awt::Rectangle(r.x(), r.y(), r.width(), r.height());
     descriptor.WindowAttributes = awt::WindowAttribute::NODECORATION;
     window->set(toolkit->createWindow(descriptor), UNO_QUERY_THROW);
-    // Black wherever the office has not drawn yet: a show coming up, or uncovered, shows black
-    // for a moment, not white.
-    Reference<awt::XWindowPeer>(*window, UNO_QUERY_THROW)->setBackground(0x000000);
 
     const Reference<frame::XFrame2> result = frame::Frame::create(office.context());
     result->initialize(*window);

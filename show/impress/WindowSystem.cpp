@@ -45,68 +45,48 @@ private:
     Display* const m_display;
 };
 
-// Whether the window manager takes restacking requests (_NET_RESTACK_WINDOW); a pager's request
-// is honoured where a client's own raise may be refused.
-bool managerRestacks(Display* display) {
-    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
-    const Atom restack = XInternAtom(display, "_NET_RESTACK_WINDOW", False);
-    Atom type = 0;
+// A property of the window that is a list of 32-bit items (atoms, windows); empty when missing.
+std::vector<unsigned long> listProperty(Display* display, Window window, const char* name,
+                                        Atom type) {
+    Atom actualType = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long left = 0;
     unsigned char* data = nullptr;
-    bool result = false;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM,
-                           &type, &format, &count, &left, &data) == Success &&
+    std::vector<unsigned long> result;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1 << 16, False,
+                           type, &actualType, &format, &count, &left, &data) == Success &&
         data && format == 32) {
-        const auto* atoms = reinterpret_cast<const Atom*>(data);
-        for (unsigned long i = 0; i < count && !result; ++i)
-            result = atoms[i] == restack;
+        const auto* items = reinterpret_cast<const unsigned long*>(data);
+        result.assign(items, items + count);
     }
     if (data)
         XFree(data);
     return result;
 }
 
+bool contains(const std::vector<unsigned long>& list, unsigned long item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// Whether the window manager takes restacking requests (_NET_RESTACK_WINDOW); a pager's request
+// is honoured where a client's own raise may be refused.
+bool managerRestacks(Display* display) {
+    return contains(listProperty(display, DefaultRootWindow(display), "_NET_SUPPORTED", XA_ATOM),
+                    XInternAtom(display, "_NET_RESTACK_WINDOW", False));
+}
+
 // The managed windows, bottom first; empty when the window manager keeps no such list.
-std::vector<Window> stacking(Display* display) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
-    unsigned char* data = nullptr;
-    std::vector<Window> result;
-    if (XGetWindowProperty(display, DefaultRootWindow(display),
-                           XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False), 0, 1 << 16,
-                           False, XA_WINDOW, &type, &format, &count, &left, &data) == Success &&
-        data && format == 32) {
-        const auto* windows = reinterpret_cast<const Window*>(data);
-        result.assign(windows, windows + count);
-    }
-    if (data)
-        XFree(data);
-    return result;
+std::vector<unsigned long> stacking(Display* display) {
+    return listProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST_STACKING",
+                        XA_WINDOW);
 }
 
 // Whether the window asks to be kept above others (_NET_WM_STATE_ABOVE), as the control window
 // does: no raise of another window goes over it.
 bool keptAbove(Display* display, Window window) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
-    unsigned char* data = nullptr;
-    bool result = false;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64,
-                           False, XA_ATOM, &type, &format, &count, &left, &data) == Success &&
-        data && format == 32) {
-        const auto* states = reinterpret_cast<const Atom*>(data);
-        result = std::find(states, states + count,
-                           XInternAtom(display, "_NET_WM_STATE_ABOVE", False)) != states + count;
-    }
-    if (data)
-        XFree(data);
-    return result;
+    return contains(listProperty(display, window, "_NET_WM_STATE", XA_ATOM),
+                    XInternAtom(display, "_NET_WM_STATE_ABOVE", False));
 }
 
 // The window's rectangle on the screen while it is shown, else an empty one.
@@ -174,7 +154,7 @@ void raise(WindowId window, WindowId below) {
 
 std::optional<bool> inFront(WindowId window, WindowId below) {
     return Connection::get().use([window, below](Display* display) -> std::optional<bool> {
-        const std::vector<Window> stack = stacking(display);
+        const std::vector<unsigned long> stack = stacking(display);
         if (stack.empty())
             return std::nullopt;
         const auto at = std::find(stack.begin(), stack.end(), Window(window));
@@ -184,7 +164,7 @@ std::optional<bool> inFront(WindowId window, WindowId below) {
         if (below && !shownRect(display, Window(below)).isEmpty() &&
             (at == stack.begin() || *(at - 1) != Window(below)))
             return false;
-        return std::none_of(at + 1, stack.end(), [&](Window above) {
+        return std::none_of(at + 1, stack.end(), [&](unsigned long above) {
             return shownRect(display, above).intersects(area) && !keptAbove(display, above);
         });
     });

@@ -215,8 +215,6 @@ void ShowKeeper::reveal() {
         return;
     m_reveal.stop();
     m_recovering = false;
-    if (m_seams.blackenShow)
-        m_seams.blackenShow();
     cover(false);
     log(QStringLiteral("the show is back on slide %1").arg(m_slide));
 }

@@ -40,8 +40,6 @@ public:
         std::function<bool()> officeRunning;
         std::function<void()> endOffice;
         std::function<QList<QRect>()> displays;
-        // Makes the show windows black where the office has not drawn yet.
-        std::function<void()> blackenShow;
         // The colour of a pixel of the screen.
         std::function<QColor(QPoint)> pixel;
         platform::MessageBox* messageBox = nullptr; // required

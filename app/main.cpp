@@ -1,4 +1,3 @@
-#include "app/BlackBackground.h"
 #include "app/CommandLine.h"
 #include "app/ShowKeeper.h"
 #include "app/SingleInstance.h"
@@ -80,9 +79,6 @@ int main(int argc, char** argv) {
             seams.officeRunning = [] { return show::impress::OfficeProcess().running(); };
             seams.endOffice = [] { show::impress::OfficeProcess().kill(); };
             seams.displays = &show::impress::windowsystem::displays;
-            seams.blackenShow = [] {
-                app::blackenBackgrounds(show::impress::kShowWindowTitlePrefix);
-            };
             seams.pixel = [](QPoint point) {
                 return QGuiApplication::primaryScreen()
                     ->grabWindow(0, point.x(), point.y(), 1, 1)

@@ -95,8 +95,7 @@ QRect shownRect(Display* display, Window window) {
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XGetWindowAttributes(display, window, &attributes) ||
-        attributes.map_state != IsViewable ||
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable ||
         !XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
         return {};
     return {x, y, attributes.width, attributes.height};
@@ -206,6 +205,17 @@ WindowId makeBackdrop() {
         hints.input = False;
         XSetWMHints(display, window, &hints);
         return window;
+    });
+}
+
+void keepContents(WindowId window) {
+    if (!window)
+        return;
+    Connection::get().use([window](Display* display) {
+        XSetWindowAttributes keep{};
+        keep.backing_store = WhenMapped;
+        XChangeWindowAttributes(display, window, CWBackingStore, &keep);
+        return true;
     });
 }
 

@@ -37,6 +37,11 @@ std::optional<bool> inFront(WindowId window, WindowId below = 0);
 // task bar. What the audience sees around a show narrower than its display, instead of the
 // desktop or an older show: the X server paints it, whatever Quenvar is busy with.
 WindowId makeBackdrop();
+// Asks the X server to keep what is drawn in the window while it is mapped, also where other
+// windows cover it: uncovered, it shows at once what its program drew, and the program's own
+// repaints reach the screen whole, not first the background and then what goes on it. A server
+// without backing store ignores it.
+void keepContents(WindowId window);
 // Puts the backdrop over rect, on the screen (an empty rect takes it off); moveBackdrop only moves
 // it, wherever it is; hideBackdrop takes it off the screen.
 void showBackdrop(WindowId backdrop, const QRect& rect);

@@ -91,27 +91,18 @@ TEST(Kiosk, RunsByItselfAndComesBackOnTheSameSlide) {
     signalOffice(SIGKILL);
     QElapsedTimer since;
     since.start();
-    // Anything but black and the slide, and for how long. The office paints its show window
-    // white for a moment when it comes into view, before the slide: a blink, not a desktop.
+    // Anything but black and the slide: the desktop, an editor, the office's white.
     QStringList seen;
-    qint64 firstStray = -1, lastStray = -1;
     QColor now;
     do {
         now = pixelAt(kCentre);
-        if (!sameColour(now, Qt::black) && !sameColour(now, slideColour(2))) {
+        if (!sameColour(now, Qt::black) && !sameColour(now, slideColour(2)))
             seen << now.name();
-            lastStray = since.elapsed();
-            if (firstStray < 0)
-                firstStray = lastStray;
-        }
     } while (!(since.elapsed() > 1000 && sameColour(now, slideColour(2))) &&
              since.elapsed() < 60'000);
     EXPECT_TRUE(sameColour(now, slideColour(2))) << "the show did not come back";
     seen.removeDuplicates();
-    EXPECT_TRUE(seen.isEmpty() ||
-                (seen == QStringList{QStringLiteral("#ffffff")} && lastStray - firstStray < 50))
-        << "the audience saw " << seen.join(' ').toStdString() << " for " << lastStray - firstStray
-        << " ms";
+    EXPECT_TRUE(seen.isEmpty()) << "the audience saw " << seen.join(' ').toStdString();
     std::printf("FIGURE kill-to-same-slide %lld ms\n", since.elapsed());
     EXPECT_TRUE(shows(slideColour(3))) << "the timer did not go on";
     EXPECT_FALSE(messageBoxShown());

@@ -74,6 +74,14 @@ private:
 };
 
 struct Deck : std::enable_shared_from_this<Deck> {
+    Deck() = default;
+    Deck(const Deck&) = delete;
+    Deck& operator=(const Deck&) = delete;
+    // Takes the backdrop off the screen for good once its show window has gone with its office:
+    // otherwise every office that dies would leave one more black window for as long as Quenvar
+    // runs.
+    ~Deck() { windowsystem::dropBackdrop(backdrop, showWindow, showPid); }
+
     std::shared_ptr<Office> office;
     css::uno::Reference<css::lang::XComponent> document;
     css::uno::Reference<css::frame::XFrame2> frame;
@@ -90,6 +98,8 @@ struct Deck : std::enable_shared_from_this<Deck> {
     std::shared_ptr<ShowEvents> events = std::make_shared<ShowEvents>();
     // Set as the show starts, read on the user-interface thread.
     std::atomic<windowsystem::WindowId> showWindow = 0;
+    // The office process that made it.
+    std::atomic<unsigned long> showPid = 0;
     // The black window under the show (windowsystem::makeBackdrop), made as the show first starts.
     std::atomic<windowsystem::WindowId> backdrop = 0;
 

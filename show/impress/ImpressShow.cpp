@@ -336,6 +336,7 @@ public:
                 if (peer.is() &&
                     (peer->getWindowHandle({}, lang::SystemDependent::SYSTEM_XWINDOW) >>= handle))
                     deck.showWindow = windowsystem::WindowId(handle.WindowHandle);
+                deck.showPid = windowsystem::windowPid(deck.showWindow);
                 windowsystem::keepContents(deck.showWindow);
                 deck.window->setPosSize(place.x(), place.y(), place.width(), place.height(),
                                         awt::PosSize::POSSIZE);

@@ -258,6 +258,27 @@ void hideBackdrop(WindowId backdrop) {
     });
 }
 
+unsigned long windowPid(WindowId window) {
+    return Connection::get().use([window](Display* display) {
+        const std::vector<unsigned long> pid =
+            listProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+        return pid.empty() ? 0UL : pid.front();
+    });
+}
+
+void dropBackdrop(WindowId backdrop, WindowId showWindow, unsigned long showPid) {
+    if (!backdrop)
+        return;
+    const unsigned long pid = windowPid(showWindow);
+    Connection::get().use([backdrop, showWindow, showPid, pid](Display* display) {
+        XWindowAttributes attributes;
+        if (!showWindow || !XGetWindowAttributes(display, showWindow, &attributes) ||
+            pid != showPid)
+            XDestroyWindow(display, backdrop);
+        return true;
+    });
+}
+
 WindowId focus() {
     return Connection::get().use([](Display* display) -> WindowId {
         Window window = 0;

@@ -47,6 +47,11 @@ void keepContents(WindowId window);
 void showBackdrop(WindowId backdrop, const QRect& rect);
 void moveBackdrop(WindowId backdrop, const QRect& rect);
 void hideBackdrop(WindowId backdrop);
+// The process that made the window, as the window says (_NET_WM_PID); 0 if it does not say.
+unsigned long windowPid(WindowId window);
+// Destroys the backdrop unless the show window it was made for is still there: the window of that
+// number made by that process (a new office may be given the numbers of one that died).
+void dropBackdrop(WindowId backdrop, WindowId showWindow, unsigned long showPid);
 
 // The window that has the keyboard focus now (0 when none or unknown), and giving it back.
 WindowId focus();

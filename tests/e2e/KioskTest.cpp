@@ -105,6 +105,7 @@ TEST(Kiosk, RunsByItselfAndComesBackOnTheSameSlide) {
     EXPECT_TRUE(seen.isEmpty()) << "the audience saw " << seen.join(' ').toStdString();
     std::printf("FIGURE kill-to-same-slide %lld ms\n", since.elapsed());
     EXPECT_TRUE(shows(slideColour(3))) << "the timer did not go on";
+    EXPECT_EQ(windowsNamed(kBackdropTitle), 1) << "the dead office's show left its black window";
     EXPECT_FALSE(messageBoxShown());
 }
 

@@ -1,20 +1,10 @@
-// The keeper of a show started with a deck, over the fake presentation program: the show comes
-// back on the slide it was on, with its timer and without a message box, when the office ends or
-// the show's window closes mid-deck; a show on its end screen, or closed on its last slide, has
-// ended as it was made to; a failed first load is tried again; three failed attempts within a
-// minute give one message box and no further attempt.
+// The keeper of a show started with a deck, over the fake presentation program: what it brings
+// back and where, what it leaves ended, and when it gives up.
 #include "app/ShowKeeper.h"
 #include "tests/support/Qvr.h"
 
 #include <QTemporaryFile>
 #include <QTest>
-
-class tst_ShowKeeper : public QObject {
-    Q_OBJECT
-private slots:
-    void bringsTheShowBackWhereItWas();
-    void givesUpAfterThreeFailedAttempts();
-};
 
 namespace {
 
@@ -58,56 +48,61 @@ struct Kept {
 
 } // namespace
 
-void tst_ShowKeeper::bringsTheShowBackWhereItWas() {
-    Kept k;
-    QCOMPARE(k.f.office.decks.size(), size_t(1));
-    k.f.office.showMovesTo(3);
-    QTest::qWait(600); // the keeper looks at the show
-    k.officeAlive = false;
-    QTRY_COMPARE(k.f.office.decks.size(), size_t(2));
-    QCOMPARE(k.f.office.decks.back()->current, 3);
-    QCOMPARE(k.f.text("txtSlideNum"), QStringLiteral("3"));
-    QVERIFY(k.f.window->LongTimer1().Enabled());
-    QCOMPARE(k.f.window->LongTimer1().interval(), 5.0f);
-    QCOMPARE(k.officeEnded, 1);
+class tst_ShowKeeper : public QObject {
+    Q_OBJECT
+private slots:
+    void bringsTheShowBackWhereItWas() {
+        Kept k;
+        QCOMPARE(k.f.office.decks.size(), size_t(1));
+        k.f.office.showMovesTo(3);
+        QTest::qWait(600); // the keeper looks at the show
+        k.officeAlive = false;
+        QTRY_COMPARE(k.f.office.decks.size(), size_t(2));
+        QCOMPARE(k.f.office.decks.back()->current, 3);
+        QCOMPARE(k.f.text("txtSlideNum"), QStringLiteral("3"));
+        QVERIFY(k.f.window->LongTimer1().Enabled());
+        QCOMPARE(k.f.window->LongTimer1().interval(), 5.0f);
+        QCOMPARE(k.officeEnded, 1);
 
-    k.f.office.decks.back()->running = false;
-    QTRY_COMPARE(k.f.office.decks.size(), size_t(3));
-    QCOMPARE(k.f.office.decks.back()->current, 3);
+        k.f.office.decks.back()->running = false;
+        QTRY_COMPARE(k.f.office.decks.size(), size_t(3));
+        QCOMPARE(k.f.office.decks.back()->current, 3);
 
-    // On its end screen a show still answers, though the console shows no last slide (a custom
-    // show ends early): it stays there.
-    k.f.office.decks.back()->ended = true;
-    QTest::qWait(3500); // past the silence limit, with asks every second
-    QCOMPARE(k.f.office.decks.size(), size_t(3));
+        // On its end screen a show still answers, though the console shows no last slide (a custom
+        // show ends early): it stays there.
+        k.f.office.decks.back()->ended = true;
+        QTest::qWait(3500); // past the silence limit, with asks every second
+        QCOMPARE(k.f.office.decks.size(), size_t(3));
 
-    k.f.office.decks.back()->ended = false;
-    k.f.office.showMovesTo(5);
-    k.f.office.decks.back()->running = false;
-    QTest::qWait(1000);
-    QCOMPARE(k.f.office.decks.size(), size_t(3));
-    QVERIFY2(k.f.messages.texts.isEmpty(), qPrintable(k.f.messages.texts.join('\n')));
-}
+        // Closed on its last slide, it has ended as it was made to.
+        k.f.office.decks.back()->ended = false;
+        k.f.office.showMovesTo(5);
+        k.f.office.decks.back()->running = false;
+        QTest::qWait(1000);
+        QCOMPARE(k.f.office.decks.size(), size_t(3));
+        QVERIFY2(k.f.messages.texts.isEmpty(), qPrintable(k.f.messages.texts.join('\n')));
+    }
 
-void tst_ShowKeeper::givesUpAfterThreeFailedAttempts() {
-    // A first load that fails is tried again, as a show that went is.
-    Kept k([](Qvr& f) { f.office.failNext(QStringLiteral("Open")); });
-    QTRY_COMPARE_WITH_TIMEOUT(k.f.office.decks.size(), size_t(1), 4000);
-    QVERIFY(k.f.messages.texts.isEmpty());
-    k.onLine = [&](const QString& line) {
-        if (line.startsWith(QLatin1String("bringing the show back failed")))
-            k.f.office.failNext(QStringLiteral("Open"));
-    };
-    k.f.office.failNext(QStringLiteral("Open"));
-    k.officeAlive = false;
-    QTRY_COMPARE_WITH_TIMEOUT(k.f.messages.texts.size(), 1, 10'000);
-    QVERIFY(k.f.messages.texts.first().contains(QLatin1String("3 attempts failed")));
-    QCOMPARE(k.opens(), 4); // a failed start, the start, two failed attempts
-    k.officeAlive = false;
-    QTest::qWait(2500);
-    QCOMPARE(k.opens(), 4);
-    QCOMPARE(k.f.messages.texts.size(), 1);
-}
+    void givesUpAfterThreeFailedAttempts() {
+        // A first load that fails is tried again, as a show that went is.
+        Kept k([](Qvr& f) { f.office.failNext(QStringLiteral("Open")); });
+        QTRY_COMPARE_WITH_TIMEOUT(k.f.office.decks.size(), size_t(1), 4000);
+        QVERIFY(k.f.messages.texts.isEmpty());
+        k.onLine = [&](const QString& line) {
+            if (line.startsWith(QLatin1String("bringing the show back failed")))
+                k.f.office.failNext(QStringLiteral("Open"));
+        };
+        k.f.office.failNext(QStringLiteral("Open"));
+        k.officeAlive = false;
+        QTRY_COMPARE_WITH_TIMEOUT(k.f.messages.texts.size(), 1, 10'000);
+        QVERIFY(k.f.messages.texts.first().contains(QLatin1String("3 attempts failed")));
+        QCOMPARE(k.opens(), 4); // a failed start, the start, two failed attempts
+        k.officeAlive = false;
+        QTest::qWait(2500);
+        QCOMPARE(k.opens(), 4);
+        QCOMPARE(k.f.messages.texts.size(), 1);
+    }
+};
 
 QTEST_MAIN(tst_ShowKeeper)
 #include "tst_ShowKeeper.moc"

@@ -17,8 +17,6 @@
 
 using namespace std::chrono_literals;
 
-// A frmQvr over the fake program, a file prompt that answers what the test says, a recording
-// message box, a clock the test moves by hand and a numbers file in a temporary folder.
 struct Qvr : platform::FilePrompt, platform::Clock {
     QTemporaryDir folder;
     fake::Office office;

@@ -255,16 +255,6 @@ std::pair<std::string, std::string> act(Generator& g, Class1& r, ReaderModel& m,
     return {call(r), call(m)};
 }
 
-// The properties compared, the event passes and what the last call raised.
-auto stateOf(const Class1& r, int passes, const std::string& raised) {
-    return std::tuple(r.Text(), r.NextLine(), r.PreviousLine(), r.LeftOver(), r.LineDelimiter(),
-                      r.LinesRead(), r.BytesLeft(), r.EndOfFile(), passes, raised);
-}
-auto stateOf(const ReaderModel& m, int passes, const std::string& raised) {
-    return std::tuple(m.Text, m.NextLine, m.PreviousLine, m.LeftOver, m.LineDelimiter, m.LinesRead,
-                      m.BytesLeft, m.EndOfFile, passes, raised);
-}
-
 struct GeneratedFiles : ReaderTest, testing::WithParamInterface<int> {};
 
 TEST_P(GeneratedFiles, EveryPropertyAndFailureMatchesTheModelAfterEveryCall) {
@@ -287,8 +277,12 @@ TEST_P(GeneratedFiles, EveryPropertyAndFailureMatchesTheModelAfterEveryCall) {
         g_eventPasses = 0;
         for (int step = g.below(40); step >= 0; --step) {
             const auto [raised, modelRaised] = act(g, r, m, content, g.below(200), true);
-            ASSERT_EQ(stateOf(r, countPasses ? g_eventPasses : 0, raised),
-                      stateOf(m, countPasses ? m.eventPasses : 0, modelRaised))
+            ASSERT_EQ(std::tuple(r.Text(), r.NextLine(), r.PreviousLine(), r.LeftOver(),
+                                 r.LineDelimiter(), r.LinesRead(), r.BytesLeft(), r.EndOfFile(),
+                                 countPasses ? g_eventPasses : 0, raised),
+                      std::tuple(m.Text, m.NextLine, m.PreviousLine, m.LeftOver, m.LineDelimiter,
+                                 m.LinesRead, m.BytesLeft, m.EndOfFile,
+                                 countPasses ? m.eventPasses : 0, modelRaised))
                 << "seed " << seed << ", file " << testing::PrintToString(content);
         }
     }

@@ -13,7 +13,6 @@ struct Kept {
     QTemporaryFile deck;
     bool officeAlive = true;
     int officeEnded = 0;
-    QStringList lines;
     std::function<void(const QString&)> onLine;
     std::unique_ptr<app::ShowKeeper> keeper;
 
@@ -31,7 +30,6 @@ struct Kept {
         seams.messageBox = &f.messages;
         seams.silence = std::chrono::milliseconds(1500);
         seams.log = [this](const QString& line) {
-            lines << line;
             if (onLine)
                 onLine(line);
         };

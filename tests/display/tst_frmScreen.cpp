@@ -93,17 +93,15 @@ private slots:
         f.click("OKButton");
         QLocale::setDefault(QLocale::c());
         QVERIFY(f.screen->intDisplaySet == 1 && f.members() == QList<int>({-1024, 0, 768}));
-        for (int way = 0; way < 3; ++way) { // Cancel, Escape, the window system's close
+        const std::function<void()> ways[] = {[&] { f.click("CancelButton"); },
+                                              [&] { QTest::keyClick(f.box(1), Qt::Key_Escape); },
+                                              [&] { f.screen->window()->close(); }};
+        for (const auto& leave : ways) { // Cancel, Escape, the window system's close
             f.screen->Show();
             QCOMPARE(f.texts(), QStringList({"769", "0", "768"}));
             const QPointer<QDialog> window = f.screen->window();
             f.type({"9", "9", "9"});
-            if (way == 0)
-                f.click("CancelButton");
-            else if (way == 1)
-                QTest::keyClick(f.box(1), Qt::Key_Escape);
-            else
-                window->close();
+            leave();
             QVERIFY(!f.screen->window() && f.forms.count() == 0);
             QTRY_VERIFY(window.isNull());
             QCOMPARE(f.members(), QList<int>({-1024, 0, 768}));

@@ -107,7 +107,6 @@ private slots:
         QCOMPARE(f.messages.texts,
                  QStringList{"Please enter timer interval before loading PPT file."});
         QVERIFY(f.window->LongTimer1().Enabled());
-        QCOMPARE(f.window->LongTimer1().interval(), 0.0f);
         // The numbers are read without showing their window.
         QVERIFY(!f.window->frmScreen().window() && f.forms.count() == 1);
 

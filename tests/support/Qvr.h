@@ -35,13 +35,13 @@ struct Qvr : platform::FilePrompt, platform::Clock {
         seams.filePrompt = this;
         seams.messageBox = &messages;
         seams.forms = &forms;
-        seams.makeTopmost = [this](QWidget*) { log("topmost"); };
+        seams.makeTopmost = [this](QWidget*) { events << "topmost"; };
         seams.openUrl = [this](const QUrl& address) { events.append(address.toString()); };
         seams.clock = this;
         seams.numbersFile = folder.filePath(QStringLiteral("Qvr"));
-        seams.endProgram = [this] { log("end"); };
-        seams.prepareProgram = [this] { log("prepare"); };
-        seams.releaseProgram = [this] { log("release"); };
+        seams.endProgram = [this] { events << "end"; };
+        seams.prepareProgram = [this] { events << "prepare"; };
+        seams.releaseProgram = [this] { events << "release"; };
         window = std::make_unique<show::frmQvr>(std::move(seams));
     }
     std::optional<QString> askOpenFile(QWidget*, const QString& title, const QString&,
@@ -52,7 +52,6 @@ struct Qvr : platform::FilePrompt, platform::Clock {
         return answer;
     }
     std::chrono::steady_clock::time_point now() const override { return clock; }
-    void log(const char* event) { events.append(QLatin1String(event)); }
 
     template <typename Widget = QWidget> Widget* find(const char* name) const {
         auto* widget = window->findChild<Widget*>(QLatin1String(name));

@@ -120,8 +120,7 @@ private slots:
     // says its source and description, also before the timer ever had an interval.
     void loadShowFailureSaysItsCause() {
         // Typed into Text1, the call the program refuses, the one message.
-        const char* const rows[][3] = {{"5", "Open", "Fake Impress refused"},
-                                       {"", "Run", "Fake Impress refused"},
+        const char* const rows[][3] = {{"", "Run", "Fake Impress refused"},
                                        {"1e39", "", "Quenvar Overflow"}};
         for (const auto& [typed, refused, message] : rows) {
             Qvr f;

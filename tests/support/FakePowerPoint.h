@@ -36,8 +36,7 @@ public:
         : slideCount(slides), m_enter(std::move(log)), m_application(std::move(application)) {}
     int32_t slideCount;
     int32_t current = 1;
-    bool running = false;
-    bool ended = false;
+    bool running = false, ended = false;
     show::PpSlideShowState state = show::ppSlideShowRunning;
 
     std::shared_ptr<show::PpSlideShowSettings> SlideShowSettings() override { return self(); }

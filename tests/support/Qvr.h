@@ -68,7 +68,6 @@ struct Qvr : platform::FilePrompt, platform::Clock {
         clock += after;
         window->LongTimer1().check();
     }
-    qsizetype count(const char* call) const { return office.calls.count(QLatin1String(call)); }
     // Whether the program was asked for these calls in this order, whatever came between.
     bool asked(const QStringList& calls) const {
         qsizetype at = 0;

@@ -1,7 +1,5 @@
-// The stand-ins for the platform: text to number under the user's locale, the long-interval timer
-// under a clock the test moves by hand, and the open-file dialog and the message box, answered
-// from a timer while they wait. Blanks, halves to even and the 16-bit bounds of the conversion are
-// met through the display numbers window's OK.
+// The stand-ins for the platform; the dialogs are answered from a timer while they wait. Blanks,
+// halves to even and the 16-bit bounds of the conversion are met through the numbers window's OK.
 #include "platform/CommonDialog.h"
 #include "platform/Conversion.h"
 #include "platform/Failure.h"

@@ -9,9 +9,8 @@
 class tst_frmQvr : public QObject {
     Q_OBJECT
 private slots:
-    // The display boxes are passed over while disabled; the path box joins once Load Show enabled
-    // it. An access key clicks its button at once. The link label is red while the pointer is on
-    // it, blue again only once it crosses the bare background; a click opens the maker's address.
+    // Disabled boxes are passed over: the path box joins once Load Show enabled it. The link label
+    // stays red over a control and turns blue again only over the bare background.
     void layoutKeysAndLinkLabel() {
         Qvr f;
         QCOMPARE(f.window->windowTitle(), QStringLiteral("Quenvar-Dual Monitor"));
@@ -89,9 +88,8 @@ private slots:
         QVERIFY(f.office.calls.isEmpty()); // released without a call: the show runs on
     }
 
-    // Made topmost first, the program is readied as the dialog opens; the show runs before
-    // it is placed, by the default numbers until others are confirmed with OK; the boxes show the
-    // first slide and the total.
+    // Made topmost first, the program is readied as the dialog opens; the show runs before it is
+    // placed.
     void loadShowRunsPlacesFillsTheBoxesAndSaysWhatFailed() {
         Qvr f;
         f.loadShow(QStringLiteral("/shows/first.ppt"), QString());
@@ -120,9 +118,8 @@ private slots:
                  QStringList({"Quenvar Overflow", "Fake Impress refused"}));
     }
 
-    // A cancelled dialog loads nothing and says nothing, on the first press as on a later one.
-    // While the dialog is open a tick waits (a box would take the keys typed there) and runs after
-    // it.
+    // A cancelled dialog loads nothing and says nothing. While the dialog is open a tick waits (a
+    // box would take the keys typed there) and runs after it.
     void cancelledDialogDoesNothingAndTicksWaitForIt() {
         Qvr f;
         f.click("cmdLoadShow");
@@ -145,10 +142,8 @@ private slots:
         QCOMPARE(f.window->LongTimer1().interval(), 10.0f);
     }
 
-    // Every press makes a new application and runs a new show, leaving the one before running, and
-    // gives the timer Text1's number; a Text1 without one leaves the interval. A tick that fell due
-    // while Load Show waited was for the show before: the new one stays on its first slide a whole
-    // interval.
+    // Every press makes a new application and show, leaving the one before running. A tick that
+    // fell due while Load Show waited was for the show before: the new one waits a whole interval.
     void everyPressRunsANewShowOnItsFirstSlideForAWholeInterval() {
         Qvr f;
         f.loadShow(QStringLiteral("/shows/first.ppt"), QStringLiteral(" 2.5 "));
@@ -255,9 +250,8 @@ private slots:
         QVERIFY(f.messages.texts.isEmpty());
     }
 
-    // The timer presses Next at the interval of the last Load Show. Once the show has ended and
-    // nobody is there to press OK, failing ticks open no second box; a tick during a press waits
-    // for it.
+    // Once the show has ended and nobody is there to press OK, failing ticks open no second box; a
+    // tick during a press waits for it.
     void ticksPressNextSlideAndNeverStackBoxes() {
         Qvr f;
         f.office.slideCountOfNextDeck = 1; // the first tick ends the show

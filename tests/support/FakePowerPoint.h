@@ -1,8 +1,7 @@
-// A stand-in presentation program for the control window's tests. Every object it hands out writes
-// the calls that change something, and each read of the slide in view, into one log, in order
-// ("CreateObject Powerpoint.Application", "Open /a.ppt", "Left 769", "Next", "Slide", ...); any
-// of them can be made to fail the next time it is made. Next past the last slide ends the show, as
-// in a real one; then no slide is in view.
+// A stand-in presentation program for the control window's tests. Each call that changes
+// something, and each read of the slide in view, goes into one log in order ("Open /a.ppt",
+// "Left 769", "Next", "Slide"); any can be made to fail once. Next past the last slide ends the
+// show, as in a real one.
 #pragma once
 
 #include "show/PowerPoint.h"

@@ -287,15 +287,6 @@ QList<unsigned long> pingAnswers() {
     return result;
 }
 
-int exposures(unsigned long window) {
-    XSelectInput(display(), window, ExposureMask);
-    XSync(display(), False);
-    int count = 0;
-    for (XEvent event; XCheckWindowEvent(display(), window, ExposureMask, &event);)
-        ++count;
-    return count;
-}
-
 QList<qint64> officePids(const QByteArray& folder) {
     QList<qint64> result;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {

@@ -92,10 +92,6 @@ void ping(unsigned long window, unsigned long serial);
 // The serials of the pings answered since the last call.
 QList<unsigned long> pingAnswers();
 
-// The Expose events the X server has sent for the window since the last call (the first call
-// starts counting): each is a part of it uncovered, which its program must draw again.
-int exposures(unsigned long window);
-
 // soffice.bin processes started under this run's folder, or under another folder.
 QList<qint64> officePids(const QByteArray& folder = qgetenv("QUENVAR_E2E_DIR"));
 void signalOffice(int signal);

@@ -113,17 +113,11 @@ private slots:
         pressKey("7");
         QTRY_COMPARE(find("txtGotoSlide")->text(), QStringLiteral("7"));
 
-        // Presses on a show in front uncover none of it: amid a move, the office could leave what
-        // is uncovered undrawn.
-        const std::optional<Client> showWindow = waitForClient(kShowTitle + "deck.ppt");
-        QVERIFY(showWindow);
-        exposures(showWindow->id);
         for (const char* button : {"cmdNextSlide", "cmdNextSlide", "cmdPreviousSlide"})
             click(button);
         QCOMPARE(slideNum(), QStringLiteral("2"));
         QVERIFY(shows(slideColour(2)));
-        QCOMPARE(exposures(showWindow->id), 0);
-        // Nor does a window kept on top over it, as the control window is, slow a press down.
+        // A window kept on top over the show, as the control window is, slows no press down.
         const QPoint home = m_window->pos();
         m_window->move(kCentre);
         QTRY_VERIFY(windowRect(m_window->windowTitle())->contains(kCentre + QPoint(20, 20)));

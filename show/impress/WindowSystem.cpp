@@ -101,6 +101,13 @@ QRect shownRect(Display* display, Window window) {
     return {x, y, attributes.width, attributes.height};
 }
 
+// The process that made the window, as the window says; 0 if it does not say.
+unsigned long pidOf(Display* display, Window window) {
+    const std::vector<unsigned long> pid =
+        listProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
+    return pid.empty() ? 0UL : pid.front();
+}
+
 } // namespace
 
 QList<QRect> displays() {
@@ -259,21 +266,16 @@ void hideBackdrop(WindowId backdrop) {
 }
 
 unsigned long windowPid(WindowId window) {
-    return Connection::get().use([window](Display* display) {
-        const std::vector<unsigned long> pid =
-            listProperty(display, window, "_NET_WM_PID", XA_CARDINAL);
-        return pid.empty() ? 0UL : pid.front();
-    });
+    return Connection::get().use([window](Display* display) { return pidOf(display, window); });
 }
 
 void dropBackdrop(WindowId backdrop, WindowId showWindow, unsigned long showPid) {
     if (!backdrop)
         return;
-    const unsigned long pid = windowPid(showWindow);
-    Connection::get().use([backdrop, showWindow, showPid, pid](Display* display) {
+    Connection::get().use([backdrop, showWindow, showPid](Display* display) {
         XWindowAttributes attributes;
         if (!showWindow || !XGetWindowAttributes(display, showWindow, &attributes) ||
-            pid != showPid)
+            pidOf(display, showWindow) != showPid)
             XDestroyWindow(display, backdrop);
         return true;
     });

@@ -132,7 +132,7 @@ void ShowKeeper::look() {
     if (Clock::now() - m_askedAt < kAskInterval)
         return;
     m_askedAt = Clock::now();
-    if (m_window.showAnswers()) {
+    if (m_window.checkShow()) {
         m_silentSince.reset();
         return;
     }

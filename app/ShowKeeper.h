@@ -4,10 +4,11 @@
 // come to its end, or when the office has not answered for the silence limit, it ends what is left
 // of that office, starts it anew, loads the same deck, goes to the slide that was shown and keeps
 // the timer. A black window lies under the show on its display, and another covers that display
-// while the show is brought back: the audience sees black or the slide, never a desktop or an
-// editor. Each event is one line on the standard error, no message box; after three failed attempts
-// within a minute, at the start or later, it says so once, in a box too, and leaves the show to a
-// person. Only made for a start with FILE: without one Quenvar retries nothing.
+// while the show is brought back; a window that comes over the show is put back under it within a
+// second: the audience sees black or the slide, never a desktop or an editor. Each event is one
+// line on the standard error, no message box; after three failed attempts within a minute, at the
+// start or later, it says so once, in a box too, and leaves the show to a person. Only made for a
+// start with FILE: without one Quenvar retries nothing.
 #pragma once
 
 #include "app/CommandLine.h"

@@ -359,12 +359,14 @@ std::optional<bool> frmQvr::showRunning() {
     }
 }
 
-bool frmQvr::showAnswers() {
+bool frmQvr::checkShow() {
     if (m_waiting || !ppPres1)
         return false;
     try {
         Waiting waiting(*this);
-        ppPres1->SlideShowWindow()->View()->State();
+        const std::shared_ptr<PpSlideShowWindow> window = ppPres1->SlideShowWindow();
+        window->View()->State();
+        window->Activate();
         return true;
     } catch (const Failure&) {
         return false;

@@ -88,8 +88,9 @@ public:
     // waiting for it; empty while a handler waits for the program or no show was loaded.
     std::optional<bool> showRunning();
     // Whether the presentation program tells where the show stands (on a slide, blank, at its end)
-    // within its time limit. Waits for the program as a press does.
-    bool showAnswers();
+    // within its time limit; when it does, the show is brought forward on its display again, over
+    // whatever came over it since. Waits for the program as a press does.
+    bool checkShow();
     // A handler waits for the presentation program: nothing else may call it now.
     bool busy() const { return m_waiting; }
     // The slide number and the slide count the console shows, 0 where it shows none.

@@ -107,6 +107,14 @@ TEST(Kiosk, RunsByItselfAndComesBackOnTheSameSlide) {
     EXPECT_TRUE(shows(slideColour(3))) << "the timer did not go on";
     EXPECT_EQ(windowsNamed(kBackdropTitle), 1) << "the dead office's show left its black window";
     EXPECT_FALSE(messageBoxShown());
+
+    // A window that came over the show (here its own black one) goes back under it.
+    const qint64 pid = quenvar.process().processId();
+    kill(pid, SIGSTOP);
+    activate(waitForClient(kBackdropTitle)->id, 0ms);
+    EXPECT_TRUE(shows(Qt::black));
+    kill(pid, SIGCONT);
+    EXPECT_TRUE(waitUntil(2s, [] { return sameColour(pixelAt(kCentre), slideColour(3)); }));
 }
 
 TEST(Kiosk, FillsTheDisplayItIsGiven) {

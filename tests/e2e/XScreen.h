@@ -27,12 +27,17 @@ const QPoint kCentre = kSecondDisplay.center();
 const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
 const QString kBackdropTitle = QStringLiteral("Quenvar backdrop");
 
-// Polls every 20 ms until done() holds or timeout has passed; whether it held.
+// Polls every 20 ms until done() holds or timeout has passed; whether it held. Asked once more,
+// a pixel that flickers could already say otherwise.
 template <typename Done> bool waitUntil(std::chrono::milliseconds timeout, Done done) {
     const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done() && std::chrono::steady_clock::now() < until)
+    for (;;) {
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
         QThread::msleep(20);
-    return done();
+    }
 }
 
 // A file in the folder run-on-xvfb.sh made for this run.

@@ -59,10 +59,6 @@ void paintDesktop() {
     QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), kDesktop.name()});
 }
 
-bool waitForWindow(const QString& part) {
-    return waitUntil(std::chrono::seconds(30), [&] { return windowRect(part).has_value(); });
-}
-
 int windowsNamed(const QString& name) {
     int count = 0;
     for (const Client& window : clients())
@@ -160,7 +156,7 @@ TEST(Kiosk, BadOptionsEndAtOnceWithTheirLine) {
 TEST(Kiosk, OneQuenvarAndOnlyAGivenDeckIsKept) {
     const QString console = QStringLiteral("Quenvar-Dual Monitor");
     Quenvar quenvar({});
-    ASSERT_TRUE(waitForWindow(console));
+    ASSERT_TRUE(waitForClient(console, 30s));
     {
         Quenvar second({});
         ASSERT_TRUE(second.process().waitForFinished(10'000)) << "a second Quenvar runs";
@@ -169,7 +165,7 @@ TEST(Kiosk, OneQuenvarAndOnlyAGivenDeckIsKept) {
     }
     ASSERT_TRUE(focusWindow(console));
     pressKey("l", true);
-    ASSERT_TRUE(waitForWindow(QStringLiteral("Load PowerPoint Presentation")));
+    ASSERT_TRUE(waitForClient(QStringLiteral("Load PowerPoint Presentation"), 30s));
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"),
                                                   QStringLiteral("20"), deck("deck.pptx")});
     pressKey("Return");

@@ -27,17 +27,14 @@ const QPoint kCentre = kSecondDisplay.center();
 const QString kShowTitle = show::impress::kShowWindowTitlePrefix;
 const QString kBackdropTitle = QStringLiteral("Quenvar backdrop");
 
-// Polls every 20 ms until done() holds or timeout has passed; whether it held. Asked once more,
-// a pixel that flickers could already say otherwise.
+// Polls every 20 ms until done() holds or timeout has passed; whether it held, not asked again:
+// a pixel that flickers could say otherwise by then.
 template <typename Done> bool waitUntil(std::chrono::milliseconds timeout, Done done) {
     const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done())
-            return true;
+    for (; !done(); QThread::msleep(20))
         if (std::chrono::steady_clock::now() >= until)
             return false;
-        QThread::msleep(20);
-    }
+    return true;
 }
 
 // A file in the folder run-on-xvfb.sh made for this run.

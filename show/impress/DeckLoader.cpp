@@ -63,6 +63,8 @@ Reference<frame::XFrame2> makeFrame(Office& office, Reference<awt::XWindow>* win
     descriptor.Bounds = awt::Rectangle(r.x(), r.y(), r.width(), r.height());
     descriptor.WindowAttributes = awt::WindowAttribute::NODECORATION;
     window->set(toolkit->createWindow(descriptor), UNO_QUERY_THROW);
+    // Black where the show has not drawn yet, as around it, rather than the office's white.
+    Reference<awt::XWindowPeer>(*window, UNO_QUERY_THROW)->setBackground(0x000000);
 
     const Reference<frame::XFrame2> result = frame::Frame::create(office.context());
     result->initialize(*window);

@@ -338,14 +338,16 @@ public:
                     deck.showWindow = windowsystem::WindowId(handle.WindowHandle);
                 deck.showPid = windowsystem::windowPid(deck.showWindow);
                 windowsystem::keepContents(deck.showWindow);
+                // Started while its window is still a pixel small: grown only then, it shows the
+                // audience the slide, never the editing view it had before.
+                deck.window->setVisible(true);
+                show->start();
                 deck.window->setPosSize(place.x(), place.y(), place.width(), place.height(),
                                         awt::PosSize::POSSIZE);
-                deck.window->setVisible(true);
                 // Around a show narrower than its display the audience sees black, not the
                 // desktop or an older show: directly under the show window, both on top.
                 windowsystem::showBackdrop(deck.backdrop, around);
                 windowsystem::raise(deck.showWindow, deck.backdrop);
-                show->start();
             },
             kLoadTimeout);
         deck.office->noteShowStarted();

@@ -221,7 +221,8 @@ void keepContents(WindowId window) {
     Connection::get().use([window](Display* display) {
         XSetWindowAttributes keep{};
         keep.backing_store = WhenMapped;
-        XChangeWindowAttributes(display, window, CWBackingStore, &keep);
+        keep.background_pixel = BlackPixel(display, DefaultScreen(display));
+        XChangeWindowAttributes(display, window, CWBackingStore | CWBackPixel, &keep);
         return true;
     });
 }

@@ -40,7 +40,8 @@ WindowId makeBackdrop();
 // Asks the X server to keep what is drawn in the window while it is mapped, also where other
 // windows cover it: uncovered, it shows at once what its program drew, and the program's own
 // repaints reach the screen whole, not first the background and then what goes on it. A server
-// without backing store ignores it.
+// without backing store ignores that. What the program has not drawn yet, as the window grows, the
+// server fills with black rather than the office's white.
 void keepContents(WindowId window);
 // Puts the backdrop over rect, on the screen (an empty rect takes it off); moveBackdrop only moves
 // it, wherever it is; hideBackdrop takes it off the screen.

@@ -58,6 +58,7 @@ void ShowKeeper::log(const QString& line) const {
 void ShowKeeper::start(const StartRequest& request) {
     m_watch.stop();
     m_request = request;
+    m_looks.clear();
     m_failures.clear();
     m_silentSince.reset();
     m_fileSince = Clock::now();
@@ -127,8 +128,14 @@ void ShowKeeper::look() {
     }
     if (running != true)
         return;
-    m_seenColour = m_seams.pixel(probe());
-    m_seenSlide = m_window.slideInView();
+    // Taken amid a slide change, a look may pair the console's new slide with the projector's old
+    // one, which never comes back: a slide's look is kept once two looks in a row agree.
+    const QColor colour = m_seams.pixel(probe());
+    const int32_t slide = m_window.slideInView();
+    if (colour == m_lastColour && slide == m_lastSlide)
+        m_looks.insert(slide, colour);
+    m_lastColour = colour;
+    m_lastSlide = slide;
     if (Clock::now() - m_askedAt < kAskInterval)
         return;
     m_askedAt = Clock::now();
@@ -209,8 +216,8 @@ void ShowKeeper::attempt() {
 }
 
 void ShowKeeper::reveal() {
-    const bool drawn =
-        m_seenSlide == m_slide && m_seenColour.isValid() && m_seams.pixel(probe()) == m_seenColour;
+    const QColor looked = m_looks.value(m_slide);
+    const bool drawn = looked.isValid() && m_seams.pixel(probe()) == looked;
     if (!drawn && Clock::now() - m_revealSince < kRevealLimit)
         return;
     m_reveal.stop();

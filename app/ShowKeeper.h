@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QRect>
@@ -78,9 +79,10 @@ private:
     QTimer m_fileTimer;
     QTimer m_reveal;
     std::chrono::steady_clock::time_point m_revealSince;
-    // How the show looked at the last look while it ran, and on which slide.
-    QColor m_seenColour;
-    int32_t m_seenSlide = 0;
+    // How each slide of the deck looked once it stood still for a look, and the last look.
+    QHash<int32_t, QColor> m_looks;
+    QColor m_lastColour;
+    int32_t m_lastSlide = 0;
     std::chrono::steady_clock::time_point m_fileSince;
     bool m_recovering = false;
     // The deck's show has been up since the request: a failure now is brought back.

@@ -13,6 +13,7 @@ struct Kept {
     QTemporaryFile deck;
     bool officeAlive = true;
     int officeEnded = 0;
+    QColor projector = Qt::red; // what the keeper sees of the show
     std::function<void(const QString&)> onLine;
     std::unique_ptr<app::ShowKeeper> keeper;
 
@@ -25,8 +26,7 @@ struct Kept {
             officeAlive = true;
         };
         seams.displays = [] { return QList<QRect>{{0, 0, 2048, 768}}; };
-        // Every slide looks the same here: one brought back is drawn at once.
-        seams.pixel = [](QPoint) { return QColor(Qt::red); };
+        seams.pixel = [this](QPoint) { return projector; };
         seams.messageBox = &f.messages;
         seams.silence = std::chrono::milliseconds(1500);
         seams.log = [this](const QString& line) {
@@ -78,6 +78,26 @@ private slots:
         QTest::qWait(1000);
         QCOMPARE(k.f.office.decks.size(), size_t(3));
         QVERIFY2(k.f.messages.texts.isEmpty(), qPrintable(k.f.messages.texts.join('\n')));
+    }
+
+    // The console back on slide 3 a moment before the projector: that look is not the one the
+    // cover waits for, which slide 3 kept before.
+    void revealsASlideAsItLookedWhenItStoodStill() {
+        Kept k;
+        k.f.office.showMovesTo(3);
+        QTest::qWait(600);
+        k.f.office.showMovesTo(4);
+        k.projector = Qt::green;
+        QTest::qWait(600);
+        k.f.office.showMovesTo(3);
+        QTest::qWait(200); // one look at most
+        k.projector = Qt::red;
+        bool back = false;
+        k.onLine = [&back](const QString& line) {
+            back |= line.startsWith(QLatin1String("the show is back"));
+        };
+        k.officeAlive = false;
+        QTRY_VERIFY_WITH_TIMEOUT(back, 2000); // not the 3 s a slide that never comes is given
     }
 
     void givesUpAfterThreeFailedAttempts() {

@@ -99,7 +99,6 @@ TEST(Kiosk, RunsByItselfAndComesBackOnTheSameSlide) {
     signalOffice(SIGKILL);
     since.start();
     EXPECT_EQ(seenUntil(slideColour(2)), "");
-    std::printf("FIGURE kill-to-same-slide %lld ms\n", since.elapsed());
     EXPECT_TRUE(shows(slideColour(3))) << "the timer did not go on";
     EXPECT_EQ(windowsNamed(kBackdropTitle), 1) << "the dead office's show left its black window";
     EXPECT_EQ(windowsNamed(QStringLiteral("Quenvar")), 0) << "a message box";

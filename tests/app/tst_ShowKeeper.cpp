@@ -52,10 +52,21 @@ private slots:
     void bringsTheShowBackWhereItWas() {
         Kept k;
         QCOMPARE(k.f.office.decks.size(), size_t(1));
+        // Slide 3 looks red and 4 green to the keeper, which looks every 250 ms. The console is
+        // back on 3 a moment before the projector: not the look the cover waits for.
         k.f.office.showMovesTo(3);
-        QTest::qWait(600); // the keeper looks at the show
+        QTest::qWait(600);
+        k.f.office.showMovesTo(4);
+        k.projector = Qt::green;
+        QTest::qWait(600);
+        k.f.office.showMovesTo(3);
+        QTest::qWait(200); // one look at most
+        k.projector = Qt::red;
+        bool back = false;
+        k.onLine = [&back](const QString& line) { back |= line.startsWith("the show is back"); };
         k.officeAlive = false;
-        QTRY_COMPARE(k.f.office.decks.size(), size_t(2));
+        QTRY_VERIFY_WITH_TIMEOUT(back, 2000); // not the 3 s given a slide that never comes
+        QCOMPARE(k.f.office.decks.size(), size_t(2));
         QCOMPARE(k.f.office.decks.back()->current, 3);
         QCOMPARE(k.f.text("txtSlideNum"), QStringLiteral("3"));
         QVERIFY(k.f.window->LongTimer1().Enabled() && k.f.window->LongTimer1().interval() == 5.0f);
@@ -78,26 +89,6 @@ private slots:
         QTest::qWait(1000);
         QCOMPARE(k.f.office.decks.size(), size_t(3));
         QVERIFY2(k.f.messages.texts.isEmpty(), qPrintable(k.f.messages.texts.join('\n')));
-    }
-
-    // The console back on slide 3 a moment before the projector: that look is not the one the
-    // cover waits for, which slide 3 kept before.
-    void revealsASlideAsItLookedWhenItStoodStill() {
-        Kept k;
-        k.f.office.showMovesTo(3);
-        QTest::qWait(600);
-        k.f.office.showMovesTo(4);
-        k.projector = Qt::green;
-        QTest::qWait(600);
-        k.f.office.showMovesTo(3);
-        QTest::qWait(200); // one look at most
-        k.projector = Qt::red;
-        bool back = false;
-        k.onLine = [&back](const QString& line) {
-            back |= line.startsWith(QLatin1String("the show is back"));
-        };
-        k.officeAlive = false;
-        QTRY_VERIFY_WITH_TIMEOUT(back, 2000); // not the 3 s a slide that never comes is given
     }
 
     void givesUpAfterThreeFailedAttempts() {

@@ -1,10 +1,10 @@
 // Quenvar started as a kiosk starts it: the installed program's command line, watched from the X
 // server's pixels. A deck and a timer given at start come up as the first slide, with no editor or
 // white first, run by themselves and come back, on the same slide, when the office is killed, with
-// black and never the desktop between; --display fills the
-// display it names; a bad option ends at once with its line; started without a deck, Quenvar
-// restarts nothing, until a later Quenvar hands it one, whose office is replaced once it stops
-// answering. The desktop is painted grey here, so that it can be told from black.
+// black and never the desktop between; --display fills the display it names; a bad option ends at
+// once with its line; started without a deck, Quenvar restarts nothing, until a later Quenvar hands
+// it one, whose office is replaced once it stops answering. The desktop is painted grey here, so
+// that it can be told from black.
 #include "tests/e2e/XScreen.h"
 
 #include <csignal>
@@ -73,9 +73,9 @@ TEST(Kiosk, RunsByItselfAndComesBackOnTheSameSlide) {
     // show before the next tick.
     Quenvar quenvar({QStringLiteral("--timer"), QStringLiteral("6"), deck("loop.pptx")});
     QElapsedTimer since;
-    // What the audience sees, amid the show and at its corner, until the slide has shown for a
-    // second, but for black, the slide and what it saw before: the desktop, an editor's grey, the
-    // office's white.
+    // What the audience sees, amid the show and at its corner, until the slide shows a second or
+    // more after since started, but for black, the slide and what it saw before: the desktop, an
+    // editor's grey, the office's white.
     const auto seenUntil = [&since](const QColor& slide, const QColor& before = Qt::black) {
         QStringList seen;
         QColor now;

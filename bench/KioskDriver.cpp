@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <thread>
 #include <X11/keysym.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 
 namespace bench {
 
@@ -21,6 +23,54 @@ const QString kMessageBoxTitle = QStringLiteral("Quenvar");
 constexpr QPoint kProjector(1536, 384);
 // Somewhere on the first display that no window covers, out of the way of hover effects.
 constexpr QPoint kPointerRest(4, 760);
+
+// Types printable ASCII, with Shift where the keyboard map needs it.
+void type(const std::string& text) {
+    for (const char c : text) {
+        const KeySym keysym = static_cast<unsigned char>(c); // printable ASCII is its own keysym
+        const KeyCode code = XKeysymToKeycode(connection(), keysym);
+        const bool shifted = XkbKeycodeToKeysym(connection(), code, 0, 0) != keysym &&
+                             XkbKeycodeToKeysym(connection(), code, 0, 1) == keysym;
+        press(keysym, std::vector<unsigned long>(shifted ? 1 : 0, XK_Shift_L));
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+bool mapped(unsigned long window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(connection(), window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
+// Sends a _NET_WM_PING to the window; its program answers from its event loop.
+void ping(unsigned long window, unsigned long serial) {
+    // The window manager's answers come back to the root window, for these masks; asked for on
+    // the first ping only, so that a program that never pings queues no events it never reads.
+    static const bool selected = [] {
+        XSelectInput(connection(), DefaultRootWindow(connection()),
+                     SubstructureNotifyMask | StructureNotifyMask);
+        return true;
+    }();
+    Q_UNUSED(selected);
+    const Atom pingAtom = XInternAtom(connection(), "_NET_WM_PING", False);
+    sendMessage(window, NoEventMask, window, "WM_PROTOCOLS",
+                {long(pingAtom), long(serial), long(window)});
+}
+
+// The serials of the pings answered since the last call.
+std::vector<unsigned long> pingAnswers() {
+    std::vector<unsigned long> result;
+    const Atom pingAtom = XInternAtom(connection(), "_NET_WM_PING", False);
+    while (XPending(connection())) {
+        XEvent event;
+        XNextEvent(connection(), &event);
+        if (event.type == ClientMessage &&
+            event.xclient.window == DefaultRootWindow(connection()) &&
+            static_cast<Atom>(event.xclient.data.l[0]) == pingAtom)
+            result.push_back(static_cast<unsigned long>(event.xclient.data.l[1]));
+    }
+    return result;
+}
 
 } // namespace
 
@@ -119,7 +169,7 @@ void KioskDriver::typeInto(int boxX, int boxY, const std::string& text) {
     click(m_origin.topLeft() + QPoint(boxX, boxY));
     std::this_thread::sleep_for(100ms);
     press(XK_a, {XK_Control_L});
-    type(QString::fromStdString(text));
+    type(text);
     moveTo(kPointerRest);
     std::this_thread::sleep_for(100ms);
 }
@@ -136,7 +186,7 @@ KioskDriver::Load KioskDriver::loadShow(const Deck& deck, std::chrono::milliseco
     }
     std::this_thread::sleep_for(dialogWait);
     activate(dialog->id, 2s);
-    type(QString::fromStdString(deck.path));
+    type(deck.path);
     // The file name box's completer pops up as the path is typed; let it settle.
     std::this_thread::sleep_for(300ms);
     Pinger pinger(m_control);
@@ -145,7 +195,7 @@ KioskDriver::Load KioskDriver::loadShow(const Deck& deck, std::chrono::milliseco
     std::optional<Clock::time_point> shown;
     for (int step = 0; Clock::now() < until; ++step) {
         pinger.step();
-        if (result.dialogGoneMs < 0 && step % 10 == 0 && !windowRect(dialog->id))
+        if (result.dialogGoneMs < 0 && step % 10 == 0 && !mapped(dialog->id))
             result.dialogGoneMs = Ms(Clock::now() - enter).count();
         if (!shown && sameColour(pixelAt(kProjector), deck.colours[0]))
             shown = Clock::now();
@@ -193,8 +243,11 @@ std::optional<Clock::time_point> KioskDriver::waitForSlide(const Deck& deck, int
 }
 
 unsigned long KioskDriver::showWindow() {
-    const std::optional<Client> show = clientAt(kProjector, m_control);
-    return show ? show->id : 0;
+    const QList<Client> all = clients();
+    for (auto client = all.rbegin(); client != all.rend(); ++client)
+        if (client->shown && client->id != m_control && client->rect.contains(kProjector))
+            return client->id;
+    return 0;
 }
 
 QImage KioskDriver::slideNumBox() {

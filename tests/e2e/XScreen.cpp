@@ -8,7 +8,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <X11/Xatom.h>
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -75,8 +74,21 @@ std::optional<Client> topmost(const QString& part) {
     return topmost([&](const Client& client) { return client.name.contains(part); });
 }
 
-// A client message of the type about window, sent to target for the event mask.
-void sendMessage(Window target, long mask, Window window, const char* type,
+void key(unsigned long keysym, bool down) {
+    XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), keysym), down, CurrentTime);
+}
+
+} // namespace
+
+QString deck(const QString& name) {
+    return qEnvironmentVariable("QUENVAR_E2E_DIR") + QLatin1Char('/') + name;
+}
+
+_XDisplay* connection() {
+    return display();
+}
+
+void sendMessage(unsigned long target, long mask, unsigned long window, const char* type,
                  std::initializer_list<long> data) {
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -86,16 +98,6 @@ void sendMessage(Window target, long mask, Window window, const char* type,
     std::copy(data.begin(), data.end(), event.xclient.data.l);
     XSendEvent(display(), target, False, mask, &event);
     XFlush(display());
-}
-
-void key(unsigned long keysym, bool down) {
-    XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), keysym), down, CurrentTime);
-}
-
-} // namespace
-
-QString deck(const QString& name) {
-    return qEnvironmentVariable("QUENVAR_E2E_DIR") + QLatin1Char('/') + name;
 }
 
 QColor pixelAt(QPoint point) {
@@ -160,11 +162,6 @@ bool windowComesTo(const QString& part, const QRect& wanted) {
     return false;
 }
 
-std::optional<QRect> windowRect(unsigned long window) {
-    const Client client = describe(window);
-    return client.shown ? std::optional(client.rect) : std::nullopt;
-}
-
 std::optional<Client> waitForClient(const QString& name, std::chrono::milliseconds timeout) {
     std::optional<Client> seen;
     waitUntil(timeout, [&] {
@@ -172,11 +169,6 @@ std::optional<Client> waitForClient(const QString& name, std::chrono::millisecon
             .has_value();
     });
     return seen;
-}
-
-std::optional<Client> clientAt(QPoint point, unsigned long except) {
-    return topmost(
-        [&](const Client& client) { return client.id != except && client.rect.contains(point); });
 }
 
 bool focusWindow(const QString& part) {
@@ -232,18 +224,6 @@ std::chrono::steady_clock::time_point press(unsigned long keysym,
     return down;
 }
 
-void type(const QString& text) {
-    for (const char c : text.toLatin1()) {
-        // Printable ASCII characters are their own keysyms.
-        const KeySym keysym = static_cast<unsigned char>(c);
-        const KeyCode code = XKeysymToKeycode(display(), keysym);
-        const bool shifted = XkbKeycodeToKeysym(display(), code, 0, 0) != keysym &&
-                             XkbKeycodeToKeysym(display(), code, 0, 1) == keysym;
-        press(keysym, std::vector<unsigned long>(shifted ? 1 : 0, XK_Shift_L));
-        QThread::msleep(5);
-    }
-}
-
 void moveTo(QPoint point) {
     XTestFakeMotionEvent(display(), -1, point.x(), point.y(), CurrentTime);
     XSync(display(), False);
@@ -260,31 +240,6 @@ void minimize(unsigned long window) {
     // The ICCCM's request to the window manager: WM_CHANGE_STATE IconicState, to the root.
     XIconifyWindow(display(), window, DefaultScreen(display()));
     XSync(display(), False);
-}
-
-void ping(unsigned long window, unsigned long serial) {
-    // The window manager's answers come back to the root window, for these masks; asked for on
-    // the first ping only, so that a program that never pings queues no events it never reads.
-    static const bool selected = [] {
-        XSelectInput(display(), root(), SubstructureNotifyMask | StructureNotifyMask);
-        return true;
-    }();
-    Q_UNUSED(selected);
-    sendMessage(window, NoEventMask, window, "WM_PROTOCOLS",
-                {long(atom("_NET_WM_PING")), long(serial), long(window)});
-}
-
-QList<unsigned long> pingAnswers() {
-    QList<unsigned long> result;
-    const Atom pingAtom = atom("_NET_WM_PING");
-    while (XPending(display())) {
-        XEvent event;
-        XNextEvent(display(), &event);
-        if (event.type == ClientMessage && event.xclient.window == root() &&
-            static_cast<Atom>(event.xclient.data.l[0]) == pingAtom)
-            result.append(static_cast<unsigned long>(event.xclient.data.l[1]));
-    }
-    return result;
 }
 
 QList<qint64> officePids(const QByteArray& folder) {

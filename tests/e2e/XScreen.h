@@ -1,8 +1,7 @@
 // The X client of the end-to-end tests and the kiosk benchmarks, which run under run-on-xvfb.sh:
 // what the X server shows, asked of the X server itself rather than of the code under test, keys
-// pressed, pointer moved and windows minimized or activated through it as a person would, a
-// window pinged (_NET_WM_PING) to see whether its program's event loop answers, the office
-// processes of the run and the test decks. One connection serves the whole program.
+// pressed, pointer moved and windows minimized or activated through it as a person would, the
+// office processes of the run and the test decks. One connection serves the whole program.
 #pragma once
 
 #include "show/impress/ImpressApplication.h"
@@ -16,6 +15,8 @@
 #include <QString>
 #include <QThread>
 #include <vector>
+
+struct _XDisplay;
 
 namespace e2e {
 
@@ -43,6 +44,11 @@ QString deck(const QString& name);
 // The first use opens the display; it throws std::runtime_error when it cannot or the display has
 // no XTest extension.
 QColor pixelAt(QPoint point);
+// The connection itself, for a benchmark's requests of its own.
+_XDisplay* connection();
+// Sends a client message of the type (an atom's name) about window to target, for the event mask.
+void sendMessage(unsigned long target, long mask, unsigned long window, const char* type,
+                 std::initializer_list<long> data);
 // The pixels of a rectangle of the screen; a null image when it cannot be read.
 QImage grab(const QRect& rect);
 // Close enough to tell the decks' slides apart after scaling and colour conversion.
@@ -63,12 +69,8 @@ QList<Client> clients();
 std::optional<QRect> windowRect(const QString& part);
 // Whether that window is, or comes to be within 10 s, at the rectangle.
 bool windowComesTo(const QString& part, const QRect& wanted);
-// The rectangle of the window while it is shown.
-std::optional<QRect> windowRect(unsigned long window);
 // The topmost shown window named exactly name, if any, waiting up to timeout for one.
 std::optional<Client> waitForClient(const QString& name, std::chrono::milliseconds timeout = 0ms);
-// The topmost shown window that covers the point and is not except, if any.
-std::optional<Client> clientAt(QPoint point, unsigned long except = 0);
 
 // Gives the keyboard to the topmost shown window whose name contains part; false if none.
 bool focusWindow(const QString& part);
@@ -81,18 +83,11 @@ void pressKey(const char* name, bool alt = false);
 // the moment the key went down.
 std::chrono::steady_clock::time_point press(unsigned long keysym,
                                             const std::vector<unsigned long>& modifiers = {});
-// Types printable ASCII, with Shift where the keyboard map needs it.
-void type(const QString& text);
 void moveTo(QPoint point);
 // Clicks the left mouse button at the point, through the X server.
 void click(QPoint point);
 // Asks the window manager to minimize the window, as its title bar's button would.
 void minimize(unsigned long window);
-
-// Sends a _NET_WM_PING to the window; its program answers from its event loop.
-void ping(unsigned long window, unsigned long serial);
-// The serials of the pings answered since the last call.
-QList<unsigned long> pingAnswers();
 
 // soffice.bin processes started under this run's folder, or under another folder.
 QList<qint64> officePids(const QByteArray& folder = qgetenv("QUENVAR_E2E_DIR"));

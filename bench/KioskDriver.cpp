@@ -36,6 +36,7 @@ void type(const std::string& text) {
     }
 }
 
+// Whether the window is on the screen; one that has gone is not.
 bool mapped(unsigned long window) {
     XWindowAttributes attributes{};
     return XGetWindowAttributes(connection(), window, &attributes) &&

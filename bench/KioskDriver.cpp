@@ -43,6 +43,12 @@ bool mapped(unsigned long window) {
            attributes.map_state == IsViewable;
 }
 
+// Asked of the server once: a ping goes out every 10 ms.
+Atom pingAtom() {
+    static const Atom atom = XInternAtom(connection(), "_NET_WM_PING", False);
+    return atom;
+}
+
 // Sends a _NET_WM_PING to the window; its program answers from its event loop.
 void ping(unsigned long window, unsigned long serial) {
     // The window manager's answers come back to the root window, for these masks; asked for on
@@ -53,21 +59,19 @@ void ping(unsigned long window, unsigned long serial) {
         return true;
     }();
     Q_UNUSED(selected);
-    const Atom pingAtom = XInternAtom(connection(), "_NET_WM_PING", False);
     sendMessage(window, NoEventMask, window, "WM_PROTOCOLS",
-                {long(pingAtom), long(serial), long(window)});
+                {long(pingAtom()), long(serial), long(window)});
 }
 
 // The serials of the pings answered since the last call.
 std::vector<unsigned long> pingAnswers() {
     std::vector<unsigned long> result;
-    const Atom pingAtom = XInternAtom(connection(), "_NET_WM_PING", False);
     while (XPending(connection())) {
         XEvent event;
         XNextEvent(connection(), &event);
         if (event.type == ClientMessage &&
             event.xclient.window == DefaultRootWindow(connection()) &&
-            static_cast<Atom>(event.xclient.data.l[0]) == pingAtom)
+            static_cast<Atom>(event.xclient.data.l[0]) == pingAtom())
             result.push_back(static_cast<unsigned long>(event.xclient.data.l[1]));
     }
     return result;
